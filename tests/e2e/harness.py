@@ -11,6 +11,7 @@ SCR = os.environ.get("CORVELLE_SCR", "")
 REGTOOL = os.environ.get("CORVELLE_REGTOOL", "")
 WINE_TOOLS = os.environ.get("CORVELLE_WINE_TOOLS", os.path.join(os.path.dirname(__file__), "..", "wine"))
 WINE_RUN = os.path.join(WINE_TOOLS, "wine-run")
+SAMPLES_DIR = os.environ.get("CORVELLE_SAMPLES_DIR", "")
 
 
 def _read_env_file(path):
@@ -112,6 +113,11 @@ def registry_values():
             data = bytes.fromhex(parts[3]) if len(parts) > 3 else b""
             values[picture] = (int(parts[1]), data)
     return values
+
+
+def windows_path(path):
+    """The path under which a Wine program sees a file of this machine (drive Z: is /)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def screen_size():
