@@ -32,6 +32,13 @@ INT_PTR OnOk(HWND dialog)
     return FALSE;
 }
 
+// Cancel, Esc and the close button all leave the store as it was.
+INT_PTR OnCancel(HWND dialog)
+{
+    EndDialog(dialog, 0);
+    return TRUE;
+}
+
 INT_PTR OnBrowse(HWND dialog, int picture)
 {
     if (BrowseForBitmap())
@@ -44,10 +51,8 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam)
     const int id = LOWORD(wParam);
     if (id == IDOK)
         return OnOk(dialog);
-    if (id == IDCANCEL) {
-        EndDialog(dialog, 0);
-        return TRUE;
-    }
+    if (id == IDCANCEL)
+        return OnCancel(dialog);
     if (id >= IDC_BROWSE1 && id <= IDC_BROWSE10)
         return OnBrowse(dialog, id - IDC_BROWSE1 + 1);
     return FALSE;   // edit-field notifications and anything else
@@ -63,8 +68,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         return OnCommand(dialog, wParam);
     case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
+        return OnCancel(dialog);
     default:
         return FALSE;
     }
