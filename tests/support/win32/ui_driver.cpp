@@ -30,34 +30,34 @@ bool PollUntil(Predicate done, DWORD timeoutMs)
     }
 }
 
+BOOL CALLBACK CollectVisible(HWND window, LPARAM windows)
+{
+    if (IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(windows)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> VisibleThreadWindows(DWORD threadId)
 {
     std::vector<HWND> windows;
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM found) -> BOOL {
-            if (IsWindowVisible(window))
-                reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumThreadWindows(threadId, CollectVisible, reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+BOOL CALLBACK StopAtEdit(HWND child, LPARAM found)
+{
+    char className[16];
+    GetClassNameA(child, className, sizeof className);
+    if (lstrcmpiA(className, "Edit") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
 }
 
 HWND FindEditBelow(HWND parent)
 {
     HWND found = nullptr;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM result) -> BOOL {
-            char className[16];
-            GetClassNameA(child, className, sizeof className);
-            if (lstrcmpiA(className, "Edit") != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(result) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(parent, StopAtEdit, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
