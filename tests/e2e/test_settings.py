@@ -1,6 +1,7 @@
 """The settings dialog of corvelle.scr used with the keyboard, and what the display then shows."""
 
 import os
+import signal
 import struct
 
 import harness
@@ -21,6 +22,38 @@ def settings_windows():
     return [w for w in harness.top_windows() if w[1].strip('"') == TITLE]
 
 
+def descendants(pid):
+    """Process ids below pid, children first: the Windows program runs below wine-run."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                # The parent id follows the parenthesised command name.
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, IndexError, ValueError):
+            continue
+        children.setdefault(parent, []).append(int(entry))
+    found = []
+    pending = [pid]
+    while pending:
+        for child in children.get(pending.pop(), []):
+            found.append(child)
+            pending.append(child)
+    return found
+
+
+def end_process_tree(process):
+    """Ends a WineProcess together with the Windows program, which killing wine-run leaves."""
+    for pid in reversed(descendants(process.popen.pid)):
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    process.kill()
+
+
 class SettingsDialog:
     """corvelle.scr with a settings switch, from its window appearing to its exit."""
 
@@ -39,6 +72,10 @@ class SettingsDialog:
                 f"a window titled {TITLE!r} appeared: {self.process.output()}")
         check(window, f"no window titled {TITLE!r} within {WINDOW_TIMEOUT} s")
         self.window = window[0]
+        # Without a window manager the keyboard follows the pointer: the user points at the
+        # dialog before typing.
+        _, _, left, top, width, height = self.window
+        harness.mouse_move(left + width // 2, top + height // 2)
         return self
 
     def key(self, *keys):
@@ -70,7 +107,7 @@ class SettingsDialog:
             # Leave nothing behind for the next test: Esc stores nothing.
             self.key("Escape")
             if self.process.wait(EXIT_TIMEOUT) is None:
-                self.process.kill()
+                end_process_tree(self.process)
         harness.wait_until(lambda: not settings_windows(), 10)
         return False
 
