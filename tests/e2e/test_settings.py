@@ -23,7 +23,8 @@ def settings_windows():
 
 
 def descendants(pid):
-    """Process ids below pid, children first: the Windows program runs below wine-run."""
+    """Process ids below pid, each parent before its children: the Windows program runs below
+    wine-run."""
     children = {}
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -70,7 +71,9 @@ class SettingsDialog:
             raise harness.TestFailure(
                 f"{' '.join(self.arguments)} exited with {self.process.popen.returncode} before "
                 f"a window titled {TITLE!r} appeared: {self.process.output()}")
-        check(window, f"no window titled {TITLE!r} within {WINDOW_TIMEOUT} s")
+        if not window:
+            end_process_tree(self.process)
+            raise harness.TestFailure(f"no window titled {TITLE!r} within {WINDOW_TIMEOUT} s")
         self.window = window[0]
         # Without a window manager the keyboard follows the pointer: the user points at the
         # dialog before typing.
@@ -113,7 +116,7 @@ class SettingsDialog:
 
 
 def stored_text(value):
-    kind, data = value
+    _, data = value
     return data.split(b"\0", 1)[0].decode("latin-1")
 
 
@@ -187,7 +190,7 @@ def test_settings_switches_show_the_dialog():
 def test_second_copy_exits_with_1_while_the_dialog_is_open():
     with SettingsDialog() as dialog:
         for arguments in (("/c",), ("/s",)):
-            code, output = harness.run_wine(harness.SCR, *arguments, timeout=30)
+            code, _ = harness.run_wine(harness.SCR, *arguments, timeout=30)
             check(code == 1, f"second copy with {arguments} exited with {code}, expected 1")
         check(dialog.process.wait(0.5) is None, "the first copy ended when a second one started")
         check(len(settings_windows()) == 1,
