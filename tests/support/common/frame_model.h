@@ -50,6 +50,6 @@ using ModelPictures = const ModelPicture* [kSlotCount];
 void PaintModelFrame(ModelScreen& screen, const ImageSlot (&slots)[kSlotCount],
                      const ModelPictures& pictures);
 
-// A picture whose every pixel differs from its neighbours and from every other slot's
-// pictures, and none of which is black: shifted or swapped copies cannot go unnoticed.
+// A picture whose every pixel differs from its neighbours (up to 256 pixels away) and from every
+// other slot's pictures, and none of which is black: shifted or swapped copies show.
 ModelPicture PatternedPicture(int slot, int width, int height);
