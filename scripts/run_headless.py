@@ -33,6 +33,9 @@ def main():
         shots.append(path)
 
     if settings:
+        # Without a window manager the keyboard follows the pointer: point at the dialog first.
+        _, _, left, top, width, height = shown[0]
+        harness.mouse_move(left + width // 2, top + height // 2)
         harness.x("xdotool", "key", "Escape")
         ending = "pressed Esc"
     else:

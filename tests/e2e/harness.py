@@ -1,6 +1,7 @@
 """Drives corvelle.scr under Wine in the test's virtual X display, the way a user would."""
 
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -66,9 +67,10 @@ class WineProcess:
 
     def __init__(self, program, *arguments):
         self.log = tempfile.NamedTemporaryFile(prefix="wine-", suffix=".log", delete=False)
+        # A session of its own, so that kill() reaches the Windows program and not just wine-run.
         self.popen = subprocess.Popen([WINE_RUN, WINE_DIR, program, *arguments], env=ENV,
                                       stdin=subprocess.DEVNULL, stdout=self.log,
-                                      stderr=subprocess.STDOUT)
+                                      stderr=subprocess.STDOUT, start_new_session=True)
 
     def wait(self, timeout):
         """Returns the exit code, or None if the program is still running after timeout."""
@@ -82,9 +84,11 @@ class WineProcess:
             return f.read()
 
     def kill(self):
-        if self.popen.poll() is None:
-            self.popen.kill()
-            self.popen.wait()
+        try:
+            os.killpg(self.popen.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.popen.wait()
 
 
 def run_wine(program, *arguments, timeout=60):
@@ -195,10 +199,12 @@ def screenshot():
 
 
 def mouse_move(px, py):
-    # xdotool's --sync never returns when the pointer already stands there: poll instead.
-    x("xdotool", "mousemove", str(px), str(py))
-    check(wait_until(lambda: cursor_position() == (px, py), 10),
-          f"the pointer did not reach {px},{py}")
+    # xdotool's --sync never returns when the pointer already stands there, and on a display
+    # that has just started the first moves can be lost: repeat the move until it shows.
+    def moved():
+        x("xdotool", "mousemove", str(px), str(py))
+        return cursor_position() == (px, py)
+    check(wait_until(moved, 10, interval=0.1), f"the pointer did not reach {px},{py}")
 
 
 def cursor_position():
