@@ -19,8 +19,19 @@ namespace {
 int Report(bool done, const char* what)
 {
     if (!done)
-        std::fprintf(stderr, "%s failed\n", what);
+        std::fprintf(stderr, "%s failed (last error %lu)\n", what, GetLastError());
     return done ? 0 : 1;
+}
+
+// Stores TEXT through the program's own writer, so the value has its exact length and type.
+int Set(int picture, const char* text)
+{
+    std::memset(g_pathBuffer, 0, sizeof g_pathBuffer);
+    std::strncpy(g_pathBuffer, text, kPathBufferSize - 1);
+    const long status = WriteImageSetting(picture);
+    if (status != ERROR_SUCCESS)
+        std::fprintf(stderr, "set %d failed with registry status %ld\n", picture, status);
+    return status == ERROR_SUCCESS ? 0 : 1;
 }
 
 std::vector<BYTE> ParseHex(const char* hex)
@@ -78,7 +89,7 @@ int main(int argc, char** argv)
     if (command == "reset" && argc == 2)
         return Report(ResetImageList(), "reset");
     if (command == "set" && argc == 4)
-        return Report(StoreImagePath(std::atoi(argv[2]), argv[3]), "set");
+        return Set(std::atoi(argv[2]), argv[3]);
     if (command == "raw" && argc == 5)
         return Raw(std::atoi(argv[2]), std::strtoul(argv[3], nullptr, 0), argv[4]);
     if (command == "dump" && argc == 2)
