@@ -574,10 +574,13 @@ SMALL_DISPLAY = SmallDisplay()
 def small_screen_ten_pictures():
     files = Files("small-ten")
     try:
-        # Each is halved to 64 x 48, the most a tenth of the screen can grow to: 40 % of the
-        # screen is picture, so placement often runs out of free spots for the last ones.
-        values = {k + 1: harness.windows_path(files.picture(f"p{k + 1}.bmp", GOOD[k], (128, 96)))
-                  for k in range(10)}
+        # Each is halved once, to at most 64 x 48, the most a tenth of the screen can grow to:
+        # about 40 % of the screen is picture, so placement may run out of free spots for the
+        # last ones. Later pictures are smaller, so none can hide an earlier one on its own.
+        values = {}
+        for k in range(10):
+            loaded = (128 - 6 * k, 96 - 4 * k)
+            values[k + 1] = harness.windows_path(files.picture(f"p{k + 1}.bmp", GOOD[k], loaded))
         store(values)
         run_display(GOOD, park=SMALL_PARK, seconds=12)
     finally:
@@ -587,13 +590,13 @@ def small_screen_ten_pictures():
 def small_screen_no_free_spot():
     files = Files("small-crowded")
     try:
-        # Three pictures of 200 x 150 (a third of the screen lets them keep that size) always
-        # overlap on 320 x 240: the second and third use up every placement attempt. The other
-        # seven slots hold files that do not load.
+        # With three pictures each may have the whole screen, so they keep these sizes, and on
+        # 320 x 240 every spot for the second and the third has a corner on the first: both use
+        # up all their placement attempts. Each is larger than all later ones together, so part
+        # of it always shows. The other seven slots hold files that do not load.
         values = {}
-        for k in range(3):
-            values[k + 1] = harness.windows_path(files.picture(f"p{k + 1}.bmp", GOOD[k],
-                                                               (200, 150)))
+        for k, loaded in enumerate(((280, 210), (200, 150), (120, 90))):
+            values[k + 1] = harness.windows_path(files.picture(f"p{k + 1}.bmp", GOOD[k], loaded))
         for k in range(3, 10):
             values[k + 1] = harness.windows_path(files.write(f"empty{k + 1}.bmp", b""))
         store(values)
@@ -602,9 +605,16 @@ def small_screen_no_free_spot():
         files.remove()
 
 
+def black_root():
+    # A fresh X server's root is a black and white weave. Pictures are told apart from black, so
+    # nothing but the display may bring colour to the screen, whenever a screenshot is taken.
+    harness.x("xsetroot", "-solid", "black")
+
+
 def in_small_display(scenario):
     def run():
         with SMALL_DISPLAY.active(), crash_reports_printed(), fallback_pictures():
+            black_root()
             scenario()
     run.__name__ = scenario.__name__
     return run
@@ -613,6 +623,7 @@ def in_small_display(scenario):
 def in_test_display(scenario):
     def run():
         with crash_reports_printed(), fallback_pictures():
+            black_root()
             scenario()
     run.__name__ = scenario.__name__
     return run

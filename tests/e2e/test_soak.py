@@ -146,6 +146,7 @@ def test_a_minute_of_ten_pictures_leaks_nothing_and_still_ends_at_once():
 if __name__ == "__main__":
     try:
         with hostile.crash_reports_printed():
+            hostile.black_root()
             harness.main([test_a_minute_of_ten_pictures_leaks_nothing_and_still_ends_at_once])
     finally:
         harness.regtool("reset")
