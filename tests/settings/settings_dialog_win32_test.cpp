@@ -243,6 +243,20 @@ void PostKey(HWND dialog, int fieldId, WPARAM key)
     PostMessageA(GetDlgItem(dialog, fieldId), WM_KEYUP, key, 0xC0000001);
 }
 
+// With "C:\\before.bmp" stored for picture 1, edits fields 1 and 2 and then ends the dialog.
+SettingsRun RunAfterEdits(const Ending& ending)
+{
+    EXPECT_TRUE(ResetImageList());
+    EXPECT_TRUE(StoreImagePath(1, "C:\\before.bmp"));
+    return RunSettingsDialog([&](HWND dialog, DWORD) {
+        if (!SetDialogItemText(dialog, IDC_FILE1, "C:\\after.bmp")
+            || !SetDialogItemText(dialog, IDC_FILE2, "C:\\new.bmp"))
+            return std::string("could not edit the fields");
+        ending.end(dialog);
+        return std::string();
+    });
+}
+
 TEST_F(SettingsDialog, EnterAndOkStoreTheEditedFields)
 {
     const std::vector<Ending> endings = {
@@ -251,15 +265,7 @@ TEST_F(SettingsDialog, EnterAndOkStoreTheEditedFields)
          "0"},
     };
     for (const Ending& ending : endings) {
-        ASSERT_TRUE(ResetImageList());
-        ASSERT_TRUE(StoreImagePath(1, "C:\\before.bmp"));
-        const SettingsRun run = RunSettingsDialog([&](HWND dialog, DWORD) {
-            if (!SetDialogItemText(dialog, IDC_FILE1, "C:\\after.bmp")
-                || !SetDialogItemText(dialog, IDC_FILE2, "C:\\new.bmp"))
-                return std::string("could not edit the fields");
-            ending.end(dialog);
-            return std::string();
-        });
+        const SettingsRun run = RunAfterEdits(ending);
         ASSERT_EQ("", run.report) << ending.name;
         EXPECT_EQ(0, run.result) << ending.name;
         EXPECT_EQ(ending.answer, AnswersTo(run.answers, ending.answeredMessage, ending.answeredId))
@@ -285,15 +291,7 @@ TEST_F(SettingsDialog, CancelEscAndClosingWriteNothingAfterEdits)
          IDCANCEL, "1"},
     };
     for (const Ending& ending : endings) {
-        ASSERT_TRUE(ResetImageList());
-        ASSERT_TRUE(StoreImagePath(1, "C:\\before.bmp"));
-        const SettingsRun run = RunSettingsDialog([&](HWND dialog, DWORD) {
-            if (!SetDialogItemText(dialog, IDC_FILE1, "C:\\after.bmp")
-                || !SetDialogItemText(dialog, IDC_FILE2, "C:\\new.bmp"))
-                return std::string("could not edit the fields");
-            ending.end(dialog);
-            return std::string();
-        });
+        const SettingsRun run = RunAfterEdits(ending);
         ASSERT_EQ("", run.report) << ending.name;
         EXPECT_EQ(0, run.result) << ending.name;
         EXPECT_EQ(ending.answer, AnswersTo(run.answers, ending.answeredMessage, ending.answeredId))
