@@ -68,12 +68,11 @@ INT_PTR OnEraseBackground()
     return FALSE;
 }
 
+// Both steps are safe to repeat: a later dismissing message changes nothing.
 INT_PTR EndDisplay(HWND window)
 {
-    if (!g_saver.dismissed) {
-        DismissSaver(window);
-        DeleteSlotBitmaps();
-    }
+    DismissSaver(window);
+    DeleteSlotBitmaps();
     return TRUE;
 }
 
