@@ -82,6 +82,16 @@ private:
     std::vector<std::string> created_;
 };
 
+// Opens the dialog, reads its ten fields into `fields` and cancels.
+SettingsRun ReadFieldsAndCancel(std::vector<std::string>& fields)
+{
+    return RunSettingsDialog([&](HWND dialog, DWORD) {
+        fields = FieldTexts(dialog);
+        ClickDialogButton(dialog, IDCANCEL);
+        return std::string();
+    });
+}
+
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(ResetImageList()); }
@@ -91,11 +101,7 @@ protected:
 TEST_F(SettingsDialog, OpensWithTenEmptyFieldsWhenNothingIsStored)
 {
     std::vector<std::string> fields;
-    const SettingsRun run = RunSettingsDialog([&](HWND dialog, DWORD) {
-        fields = FieldTexts(dialog);
-        ClickDialogButton(dialog, IDCANCEL);
-        return std::string();
-    });
+    const SettingsRun run = ReadFieldsAndCancel(fields);
     ASSERT_EQ("", run.report);
     EXPECT_EQ(0, run.result);
     EXPECT_EQ("1", AnswersTo(run.answers, WM_INITDIALOG));
@@ -141,11 +147,7 @@ TEST_F(SettingsDialog, OpensWithWhatIsStoredAndEmptyForWhatCannotBeRead)
         }
     }
     std::vector<std::string> fields;
-    const SettingsRun run = RunSettingsDialog([&](HWND dialog, DWORD) {
-        fields = FieldTexts(dialog);
-        ClickDialogButton(dialog, IDCANCEL);
-        return std::string();
-    });
+    const SettingsRun run = ReadFieldsAndCancel(fields);
     ASSERT_EQ("", run.report);
     EXPECT_EQ(0, run.result);
     ASSERT_EQ(10u, fields.size());
