@@ -200,10 +200,15 @@ def screenshot():
 
 def mouse_move(px, py):
     # xdotool's --sync never returns when the pointer already stands there, and on a display
-    # that has just started the first moves can be lost: repeat the move until it shows.
+    # that has just started absolute moves are lost until the pointer has moved relatively once:
+    # move by the remaining distance then, and repeat until the pointer is there.
     def moved():
         x("xdotool", "mousemove", str(px), str(py))
-        return cursor_position() == (px, py)
+        here = cursor_position()
+        if here != (px, py):
+            x("xdotool", "mousemove_relative", "--", str(px - here[0]), str(py - here[1]))
+            here = cursor_position()
+        return here == (px, py)
     check(wait_until(moved, 10, interval=0.1), f"the pointer did not reach {px},{py}")
 
 
