@@ -221,7 +221,7 @@ def tick_rate(screen, colours, size):
 
 
 def wine_rows(wine_dir, scr, regtool, keepalive, picture_dir, where):
-    subprocess.run([os.path.join(ROOT, "tests", "wine", "wine-env-start"), wine_dir, keepalive,
+    subprocess.run([os.path.join(ROOT, "scripts", "wine-env-start"), wine_dir, keepalive,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     os.environ.update(CORVELLE_WINE_DIR=wine_dir, CORVELLE_SCR=scr, CORVELLE_REGTOOL=regtool)
     sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
@@ -311,7 +311,7 @@ def wine_rows(wine_dir, scr, regtool, keepalive, picture_dir, where):
     finally:
         screen.close()
         harness.regtool("reset")
-        subprocess.run([os.path.join(ROOT, "tests", "wine", "wine-env-stop"), wine_dir],
+        subprocess.run([os.path.join(ROOT, "scripts", "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
     return rows
 
