@@ -1,59 +1,22 @@
-// The switch letter at index 1 decides the mode; nothing else of the argument string counts.
+// Which mode each command line the system may pass selects.
 #include "app/saver_switch.h"
 
 #include <gtest/gtest.h>
 
-namespace {
-
-const char* ModeName(SaverMode mode)
+TEST(ReadSaverSwitch, OnlyTheSecondCharacterCountsInEitherCase)
 {
-    switch (mode) {
-    case SaverMode::Display:
-        return "Display";
-    case SaverMode::Settings:
-        return "Settings";
-    case SaverMode::Preview:
-        return "Preview";
-    }
-    return "?";
-}
-
-struct SwitchCase {
-    const char* arguments;
-    SaverMode expected;
-};
-
-TEST(SaverSwitch, LetterAtIndexOneSelectsTheMode)
-{
-    const SwitchCase cases[] = {
-        {"", SaverMode::Display},
-        {"c", SaverMode::Display},          // one character: no letter is read
-        {"/", SaverMode::Display},
-        {"/c", SaverMode::Settings},
-        {"/C", SaverMode::Settings},
-        {"/c:1234", SaverMode::Settings},
-        {"-c", SaverMode::Settings},
-        {"xc", SaverMode::Settings},        // the first character is never examined
-        {"/p 1234", SaverMode::Preview},
-        {"/P", SaverMode::Preview},
-        {"/p", SaverMode::Preview},
-        {"/s", SaverMode::Display},
-        {"/S", SaverMode::Display},
-        {"/x", SaverMode::Display},
-        {"/ c", SaverMode::Display},        // a blank at index 1
-        {"/1", SaverMode::Display},         // a digit at index 1
-        {"c/", SaverMode::Display},
-        {"pc", SaverMode::Settings},
+    const struct {
+        const char* arguments;
+        SaverMode mode;
+    } rows[] = {
+        {"/c", SaverMode::Settings}, {"-C", SaverMode::Settings}, {"/c:1234", SaverMode::Settings},
+        {"sc /p", SaverMode::Settings}, {"/p", SaverMode::Preview}, {"/P 4567", SaverMode::Preview},
+        {"cp", SaverMode::Preview}, {"/s", SaverMode::Display}, {"/S", SaverMode::Display},
+        {"/ c", SaverMode::Display}, {"/1", SaverMode::Display}, {"c", SaverMode::Display},
+        {"p", SaverMode::Display}, {"", SaverMode::Display}, {nullptr, SaverMode::Display},
     };
-    for (const SwitchCase& c : cases) {
-        EXPECT_STREQ(ModeName(c.expected), ModeName(ReadSaverSwitch(c.arguments)))
-            << "arguments \"" << c.arguments << "\"";
+    for (const auto& row : rows) {
+        EXPECT_EQ(static_cast<int>(row.mode), static_cast<int>(ReadSaverSwitch(row.arguments)))
+            << "arguments \"" << (row.arguments ? row.arguments : "(none)") << "\"";
     }
 }
-
-TEST(SaverSwitch, NullArgumentsRunTheDisplay)
-{
-    EXPECT_EQ(SaverMode::Display, ReadSaverSwitch(nullptr));
-}
-
-}  // namespace

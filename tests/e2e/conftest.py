@@ -1,0 +1,50 @@
+"""Fixtures of the end-to-end tests: corvelle.scr under Wine in the test display."""
+
+import os
+import shutil
+import sys
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts"))
+import winedrive  # noqa: E402
+
+SCR = os.environ.get("CORVELLE_SCR", "")
+PARK = (400, 300)   # where the pointer rests when a display starts
+
+
+@pytest.fixture(scope="session")
+def wine():
+    return winedrive.Session(os.environ["CORVELLE_WINE_DIR"])
+
+
+@pytest.fixture
+def defaults(wine):
+    """The folder of the fallback paths c:\\pictures\\<k>.bmp, empty at first."""
+    folder = os.path.join(wine.prefix, "drive_c", "pictures")
+    shutil.rmtree(folder, ignore_errors=True)
+    yield folder
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+@pytest.fixture
+def display(wine):
+    """Starts the display with the pointer parked, once its window shows; ends it afterwards."""
+    started = []
+
+    def start(*arguments):
+        assert wine.saver_window() is None, "a display is already on the screen"
+        wine.move_pointer(*PARK)
+        program = wine.start(SCR, *arguments)
+        started.append(program)
+        shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window(), 60)
+        assert program.running() and shown, f"no display window: {program.output()}"
+        return program
+
+    yield start
+    for program in started:
+        if program.running():
+            wine.move_pointer(PARK[0] + 100, PARK[1] + 100)
+            if program.wait(15) is None:
+                program.kill()
+    winedrive.wait_until(lambda: wine.saver_window() is None, 15)

@@ -1,0 +1,120 @@
+"""The display as a user meets it: what it shows for a picture list, how it moves, how it ends."""
+
+import itertools
+import os
+
+import pytest
+from PIL import Image
+
+from conftest import PARK, SCR
+from winedrive import colour_boxes, wait_until, windows_path, write_bmp
+
+RED, GREEN, BLUE, CYAN, ORANGE = (255, 0, 0), (0, 255, 0), (0, 0, 255), (0, 255, 255), (255, 128, 0)
+NEVER = [(255, 255, 0), (255, 0, 255), (128, 0, 128), (200, 200, 200), (0, 128, 128), (128, 64, 0)]
+
+
+def registry_list(pics, defaults):
+    """Five pictures load: on 1280x1024 a share is 256x204, and a picture beyond it is halved
+    until it fits 640x512."""
+    for k, colour in zip((4, 6, 8, 9, 10), NEVER[1:]):
+        write_bmp(os.path.join(defaults, f"{k}.bmp"), (90, 90), colour)
+    write_bmp(os.path.join(defaults, "3.bmp"), (700, 300), BLUE)   # 3 is missing: fallback
+    write_bmp(os.path.join(defaults, "5.bmp"), (100, 100), CYAN)
+    far = write_bmp(f"{pics}/far.bmp", (90, 90), NEVER[0])
+    return {
+        1: write_bmp(f"{pics}/r.bmp", (200, 150), RED),
+        2: write_bmp(f"{pics}/green-with-a-longer-name.bmp", (300, 100), GREEN),
+        4: windows_path(f"{pics}/gone.bmp"),            # stored but fails: no fallback
+        5: far.encode() + bytes(300 - len(far)),        # over 260 bytes: missing
+        6: 6,                                           # a number, read as raw bytes
+        7: write_bmp(f"{pics}/café.bmp", (120, 80), ORANGE),
+        8: "",
+        9: windows_path(pics),
+        10: far.encode() + b"x" * (260 - len(far)),     # 260 bytes, no terminator
+    }, {RED: (200, 150), GREEN: (300, 100), BLUE: (350, 150), CYAN: (100, 100), ORANGE: (120, 80)}
+
+
+def broken_files(pics, defaults):
+    """Two pictures load: a share is 640x512, and a picture beyond it is halved until it fits
+    the whole screen."""
+    write_bmp(f"{pics}/good.bmp", (50, 50), NEVER[0])
+    good = open(f"{pics}/good.bmp", "rb").read()
+    huge = good[:18] + (50000).to_bytes(4, "little") * 2 + good[26:154]   # 50000 x 50000
+    values = {}
+    for k, data in enumerate([good[:30], b"BM" + bytes(range(256)) * 20, huge, b""], start=1):
+        open(f"{pics}/{k}.bmp", "wb").write(data)
+        values[k] = windows_path(f"{pics}/{k}.bmp")
+    Image.new("RGB", (80, 80), NEVER[2]).save(f"{pics}/png.bmp", "PNG")
+    values.update({5: windows_path(f"{pics}/png.bmp"), 6: write_bmp(f"{pics}/big.bmp", (3000, 2000), BLUE),
+                   7: write_bmp(f"{pics}/small.bmp", (64, 48), GREEN)})
+    return values, {BLUE: (750, 500), GREEN: (64, 48)}
+
+
+def clean_frame(wine):
+    """A frame in which no two pictures nearly touch: right after two pictures rebound off each
+    other one tick may show an edge of the earlier place, and nowhere else may a pixel stay."""
+    def apart(a, b, gap=4):
+        return (a[0] >= b[0] + b[2] + gap or b[0] >= a[0] + a[2] + gap
+                or a[1] >= b[1] + b[3] + gap or b[1] >= a[1] + a[3] + gap)
+    for _ in range(10):
+        found = colour_boxes(wine.screenshot())
+        if all(apart(a, b) for a, b in itertools.combinations(found.values(), 2)):
+            break
+    return found
+
+
+@pytest.mark.parametrize("scenario", [registry_list, broken_files])
+def test_pictures_show_whole_at_their_fitted_size_and_slide(wine, display, defaults, tmp_path,
+                                                            scenario):
+    values, expected = scenario(str(tmp_path), defaults)
+    wine.store_pictures(values)
+    program = display()
+    frames = [clean_frame(wine) for _ in range(4)]
+    for found in frames:
+        assert {c: box[2:4] for c, box in found.items()} == expected
+        assert all(box[4] == box[2] * box[3] for box in found.values()), "solid rectangles"
+    for colour in expected:
+        steps = [(b[colour][0] - a[colour][0], b[colour][1] - a[colour][1])
+                 for a, b in zip(frames, frames[1:])]
+        assert any(abs(dx) == abs(dy) > 0 for dx, dy in steps), f"{colour} moved {steps}"
+    wine.move_pointer(PARK[0], PARK[1] + 21)
+    assert program.wait(30) == 0, program.output()
+
+
+@pytest.mark.parametrize("actions", [
+    [("move", 20, 20), ("move", 21, 0)], [("move", -20, -20), ("move", 0, -21)],
+    [("key", "Return")], [("key", "Escape")], [("key", "alt+F4")], [("click", 1), ("click", 2)],
+], ids=["20px-then-21px-right", "20px-then-21px-up", "enter", "esc", "close", "click-then-double"])
+def test_a_black_screen_that_ends_with_0_on_the_last_action_only(wine, display, defaults, actions):
+    wine.store_pictures({k: "" for k in range(1, 11)})
+    program = display()
+    assert wine.saver_window()[1:3] == (0, 0)
+    assert wait_until(lambda: colour_boxes(wine.screenshot()) == {}, 10), "not black all over"
+    for index, (kind, *args) in enumerate(actions):
+        if kind == "move":
+            wine.move_pointer(PARK[0] + args[0], PARK[1] + args[1])
+        elif kind == "key":
+            wine.x("xdotool", "key", args[0])
+        else:
+            wine.x("xdotool", "click", "--repeat", str(args[0]), "--delay", "80", "1")
+        if index < len(actions) - 1:
+            assert program.wait(1.5) is None, f"ended by {kind} {args}"
+    assert program.wait(30) == 0
+
+
+def test_one_copy_at_a_time_and_no_preview(wine, display, defaults):
+    preview = wine.start(SCR, "/p")
+    ended = wait_until(lambda: wine.windows() or (not preview.running() and "ended"), 30)
+    assert ended == "ended" and preview.wait(0) == 1, "the preview switch showed a window"
+    program = display("/s")
+    assert [wine.run(SCR, switch) for switch in ("/s", "/c", "/p")] == [1, 1, 1]
+    wine.move_pointer(PARK[0] + 30, PARK[1])
+    assert program.wait(30) == 0
+
+    settings = wine.start(SCR, "/c:1234")
+    shown = wait_until(wine.windows, 60)
+    assert shown and wine.run(SCR, "/s") == 1, settings.output()
+    _, left, top, width, height = shown[0]   # the keyboard follows the pointer
+    wine.move_pointer(left + width // 2, top + height // 2)
+    wine.x("xdotool", "key", "Escape")
+    assert settings.wait(30) == 0
