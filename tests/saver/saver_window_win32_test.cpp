@@ -55,7 +55,7 @@ int CursorCount()
 
 int g_cursorWhileShown, g_fittedPictures;   // as seen while the display ran
 
-// Looks at the running display, then sends it every ending at once.
+// Looks at the running display, then hands it every ending before it can close.
 void CALLBACK EndDisplay(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(nullptr, timer);
@@ -65,7 +65,7 @@ void CALLBACK EndDisplay(HWND, UINT, UINT_PTR timer, DWORD)
         g_fittedPictures += slot.bitmap != nullptr && slot.cx == 200 && slot.cy == 150;
     HWND display = FindWindowA("#32770", nullptr);
     for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
-        PostMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
+        SendMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
 }
 
 INT_PTR RunDisplay(UINT milliseconds)

@@ -1,9 +1,10 @@
-// The settings dialog worked from a helper thread: what it shows and what each ending stores.
+// The settings dialog and the picker behind its browse buttons, worked from a helper thread.
+#include "driven_dialog.h"
 #include "res/resource.h"
+#include "settings/bitmap_picker.h"
 #include "settings/settings_dialog.h"
 
-#include "driven_dialog.h"
-
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,17 +21,10 @@ struct Value {
 Value Stored(int picture)
 {
     Value value;
-    const std::string name = "File" + std::to_string(picture);
-    if (RegGetValueA(HKEY_CURRENT_USER, kKey, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
-                     &value.type, value.data, &value.size) != ERROR_SUCCESS)
+    if (RegGetValueA(HKEY_CURRENT_USER, kKey, ("File" + std::to_string(picture)).c_str(),
+                     RRF_RT_ANY, &value.type, value.data, &value.size) != ERROR_SUCCESS)
         value.type = value.size = 0;
     return value;
-}
-
-void Store(int picture, DWORD type, const std::string& data)
-{
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, ("File" + std::to_string(picture)).c_str(), type,
-                    data.data(), static_cast<DWORD>(data.size()));
 }
 
 std::string Field(HWND dialog, int picture)
@@ -40,12 +34,13 @@ std::string Field(HWND dialog, int picture)
     return text;
 }
 
-// Runs the dialog; `user` gets it once it shows and must end it.
+// Runs the dialog over a stored list; `user` gets it once it shows and must end it.
 void UseSettings(const std::function<void(HWND)>& user)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    Store(1, REG_SZ, std::string("c:\\stored.bmp") + '\0');
-    Store(2, REG_BINARY, std::string(300, 'x'));   // too long to read: shown empty
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File1", REG_SZ, "c:\\stored.bmp", 14);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File2", REG_BINARY, std::string(300, 'x').data(),
+                    300);   // too long to read: shown empty
     INT_PTR result = -1;
     RunDriven([&] { result = DialogBoxParamA(GetModuleHandleA(nullptr),
                                              MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
@@ -53,13 +48,49 @@ void UseSettings(const std::function<void(HWND)>& user)
               [&] {
                   HWND dialog = WaitForWindow("Corvelle Settings");
                   ASSERT_NE(nullptr, dialog);
-                  EXPECT_EQ("c:\\stored.bmp", Field(dialog, 1));
-                  for (int picture = 2; picture <= 10; ++picture)
-                      EXPECT_EQ("", Field(dialog, picture)) << "field " << picture;
+                  for (int picture = 1; picture <= 10; ++picture) {
+                      EXPECT_EQ(picture == 1 ? "c:\\stored.bmp" : "", Field(dialog, picture))
+                          << "field " << picture << " on opening";
+                  }
                   SetDlgItemTextA(dialog, IDC_FILE1, "c:\\typed.bmp");
                   user(dialog);
               });
     EXPECT_EQ(0, result);
+}
+
+// A 1x1 24-bit bitmap, written through the \\?\ form that reaches paths too long for ANSI calls.
+bool WriteBitmap(const std::string& path)
+{
+    const unsigned char bytes[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                                     1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4};
+    const std::wstring wide = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes, sizeof bytes, &written, nullptr);
+    CloseHandle(file);
+    return written == sizeof bytes;
+}
+
+// Browses for `picture`: checks the name the picker opens on, types, presses `button`; returns
+// the field afterwards. The name field is the edit in the picker's cmb13 (as in Wine), or edt1.
+std::string Browse(HWND settings, int picture, const std::string& opensOn, const char* typed,
+                   int button)
+{
+    PostMessageA(settings, WM_COMMAND, IDC_BROWSE1 + picture - 1, 0);
+    HWND picker = WaitForWindow("Select bitmap");
+    HWND combo = picker ? GetDlgItem(picker, cmb13) : nullptr;
+    HWND inner = combo ? FindWindowExA(combo, nullptr, "ComboBox", nullptr) : nullptr;
+    HWND name = inner ? FindWindowExA(inner, nullptr, "Edit", nullptr) : GetDlgItem(picker, edt1);
+    char text[600] = "";
+    SendMessageA(name, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(opensOn, text) << "name the picker for picture " << picture << " opens on";
+    if (typed != nullptr)
+        SetWindowTextA(name, typed);
+    PostMessageA(picker, WM_COMMAND, button, 0);
+    for (int tries = 0; tries < 200 && IsWindow(picker); ++tries)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(picker)) << "picker for picture " << picture << " still open";
+    return Field(settings, picture);
 }
 
 }  // namespace
@@ -96,4 +127,28 @@ TEST(SettingsDialog, CancelEscAndCloseStoreNothing)
         EXPECT_STREQ("c:\\stored.bmp", Stored(1).data) << ending.name;
         EXPECT_EQ(0u, Stored(3).type) << ending.name;
     }
+}
+
+TEST(BitmapPicker, ChoosesCancelsAndSurvivesAPathTooLongForItsBuffer)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = std::string(temp) + "corvelle-picker", deep = folder;
+    for (CreateDirectoryA(folder.c_str(), nullptr); deep.size() < 200;)
+        CreateDirectoryA((deep += "\\" + std::string(40, 'd')).c_str(), nullptr);
+    // Typed without extension, this 256-character name gets ".bmp" from the picker (both files
+    // exist), and 260 characters and the NUL do not fit its 260-byte buffer: the call fails.
+    const std::string first = folder + "\\first.bmp";
+    const std::string tooLong = deep + "\\" + std::string(255 - deep.size(), 'n');
+    ASSERT_TRUE(WriteBitmap(first) && WriteBitmap(tooLong) && WriteBitmap(tooLong + ".bmp"));
+    UseSettings([&](HWND settings) {
+        SetDlgItemTextA(settings, IDC_FILE7, "kept");
+        EXPECT_EQ(first, Browse(settings, 3, "", first.c_str(), IDOK)) << "choice fills field 3";
+        EXPECT_EQ("kept", Browse(settings, 7, "first.bmp", "other.bmp", IDCANCEL)) << "cancel";
+        EXPECT_EQ(first, g_pickedPath) << "remembered path after cancel";
+        EXPECT_EQ("kept", Browse(settings, 7, "first.bmp", tooLong.c_str(), IDOK)) << "failure";
+        EXPECT_EQ(first, g_pickedPath) << "remembered path after failure";
+        EXPECT_EQ(first, Browse(settings, 5, "first.bmp", nullptr, IDOK)) << "last choice";
+        PostMessageA(settings, WM_COMMAND, IDCANCEL, 0);
+    });
 }
