@@ -23,8 +23,7 @@ def defaults(wine):
     """The folder of the fallback paths c:\\pictures\\<k>.bmp, empty at first."""
     folder = os.path.join(wine.prefix, "drive_c", "pictures")
     shutil.rmtree(folder, ignore_errors=True)
-    yield folder
-    shutil.rmtree(folder, ignore_errors=True)
+    return folder
 
 
 @pytest.fixture

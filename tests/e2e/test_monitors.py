@@ -15,7 +15,7 @@ def two_monitors(wine, tmp_path_factory):
     subprocess.run(["cp", "-a", wine.prefix, os.path.join(folder, "prefix")], check=True)
     started = subprocess.run([os.path.join(SCRIPTS, "wine-env-start"), folder, "two-monitors"],
                              stdin=subprocess.DEVNULL, capture_output=True, text=True)
-    if started.returncode == 77:
+    if started.returncode == 77:   # no Xorg to be had here: say why
         pytest.skip(started.stderr.strip())
     assert started.returncode == 0, started.stderr
     yield Session(folder)

@@ -3,17 +3,11 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-bool Inside(int px, int py, const BlitRect& r)
-{
-    return r.left <= px && px < r.left + r.width && r.top <= py && py < r.top + r.height;
-}
-
-}  // namespace
-
 TEST(ComputeFrameBlits, BarsCoverWhatAUnitDiagonalStepVacated)
 {
+    const auto inside = [](int px, int py, const BlitRect& r) {
+        return r.left <= px && px < r.left + r.width && r.top <= py && py < r.top + r.height;
+    };
     for (const int cx : {1, 2, 13}) {
         for (int direction = 0; direction < 4; ++direction) {
             const ImageSlot slot{nullptr, 40, 30, direction % 2 ? 1 : -1, direction / 2 ? 1 : -1,
@@ -22,9 +16,9 @@ TEST(ComputeFrameBlits, BarsCoverWhatAUnitDiagonalStepVacated)
             const BlitRect before{slot.x - slot.dx, slot.y - slot.dy, slot.cx, slot.cy};
             for (int py = before.top; py < before.top + slot.cy; ++py) {
                 for (int px = before.left; px < before.left + slot.cx; ++px) {
-                    bool covered = Inside(px, py, blits.picture);
+                    bool covered = inside(px, py, blits.picture);
                     for (const BlitRect& bar : blits.bars)
-                        covered |= Inside(px, py, bar);
+                        covered |= inside(px, py, bar);
                     EXPECT_TRUE(covered) << cx << "x7 moving " << slot.dx << "," << slot.dy
                                          << ": pixel " << px << "," << py << " left behind";
                 }

@@ -37,9 +37,9 @@ void StoreTenPictures(int width, int height)
     const BITMAPINFOHEADER info = {sizeof info, width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::string data(reinterpret_cast<const char*>(&file), sizeof file);
     data.append(reinterpret_cast<const char*>(&info), sizeof info).append(4 * width * height, 'c');
+    const std::string path = std::string(folder) + "window-test.bmp";
+    std::ofstream(path, std::ios::binary) << data;
     for (int picture = 1; picture <= 10; ++picture) {
-        const std::string path = folder + ("window-test-" + std::to_string(picture) + ".bmp");
-        std::ofstream(path, std::ios::binary) << data;
         RegSetKeyValueA(HKEY_CURRENT_USER, "SoftWare\\Tessarel\\Corvelle",
                         ("File" + std::to_string(picture)).c_str(), REG_SZ, path.c_str(),
                         static_cast<DWORD>(path.size() + 1));
