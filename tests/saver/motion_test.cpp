@@ -34,7 +34,6 @@ TEST(StepImages, ReversesAtEdgesAndTouchesOncePerAxis)
         {"one over the other", Picture(105, 55, 1, 1, 10, 10), b, 106, 56, 1, 1, 1, 1},
         {"edge and touch cancel", Picture(190, 100, 1, 1, 10, 10), Picture(169, 100, 1, 1, 20, 20),
          190, 101, 1, 1, -1, 1},
-        {"apart", Picture(50, 50, 1, 1, 10, 10), Picture(90, 90, 1, 1, 5, 5), 51, 51, 1, 1, 1, 1},
         // Empty slots rest at (1, 1) and take part: a picture reaching them rebounds.
         {"empty slots in the corner", Picture(3, 2, -1, -1, 10, 10), {}, 2, 1, 1, -1, 0, 0},
     };
