@@ -119,14 +119,19 @@ class Session:
                                env=self.env, capture_output=True, text=True, timeout=30).stdout
         shapes = []
         for window in found.split():
-            geometry = self.x("xdotool", "getwindowgeometry", "--shell", window)
-            fields = dict(line.split("=", 1) for line in geometry.split())
+            geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window],
+                                      env=self.env, capture_output=True, text=True, timeout=30)
+            if geometry.returncode != 0:
+                continue   # gone since the search
+            fields = dict(line.split("=", 1) for line in geometry.stdout.split())
             shapes.append((window, *(int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))))
         return shapes
 
     def saver_window(self):
         """The display's window once it covers the screen, or None."""
-        size = self.screenshot().size
+        # The whole root window: with several monitors xdotool's display size is the primary's.
+        dimensions = self.x("xdpyinfo").split("dimensions:")[1].split()[0]
+        size = tuple(int(side) for side in dimensions.split("x"))
         return next((w for w in self.windows() if w[3:] == size), None)
 
     def store_pictures(self, values):
