@@ -11,6 +11,7 @@ import winedrive  # noqa: E402
 
 SCR = os.environ.get("CORVELLE_SCR", "")
 PARK = (400, 300)   # where the pointer rests when a display starts
+WHITE = (255, 255, 255)
 
 
 @pytest.fixture(scope="session")
@@ -36,8 +37,10 @@ def display(wine):
         wine.move_pointer(*PARK)
         program = wine.start(SCR, *arguments)
         started.append(program)
-        shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window(), 60)
-        assert program.running() and shown, f"no display window: {program.output()}"
+        # Shown once its window is up and has covered the white root of the test display.
+        shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window() and (
+            WHITE not in winedrive.colour_boxes(wine.screenshot())), 60)
+        assert program.running() and shown, f"no display over the screen: {program.output()}"
         return program
 
     yield start
