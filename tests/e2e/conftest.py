@@ -29,7 +29,8 @@ def defaults(wine):
 
 @pytest.fixture
 def display(wine):
-    """Starts the display with the pointer parked, once its window shows; ends it afterwards."""
+    """Starts the display with the pointer parked and waits until its window has covered the
+    white root of the test display; ends it afterwards."""
     started = []
 
     def start(*arguments):
@@ -37,7 +38,6 @@ def display(wine):
         wine.move_pointer(*PARK)
         program = wine.start(SCR, *arguments)
         started.append(program)
-        # Shown once its window is up and has covered the white root of the test display.
         shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window() and (
             WHITE not in winedrive.colour_boxes(wine.screenshot())), 60)
         assert program.running() and shown, f"no display over the screen: {program.output()}"

@@ -50,8 +50,7 @@ def broken_files(pics, defaults):
 
 
 def clean_frame(wine):
-    """A frame with no two pictures close: only one tick after a rebound off another picture may
-    an edge of its earlier place show, so everywhere else no pixel may be left."""
+    """A frame with no two pictures close: only there may a rebound leave an edge for a tick."""
     def apart(a, b, gap=4):
         return (a[0] >= b[0] + b[2] + gap or b[0] >= a[0] + a[2] + gap
                 or a[1] >= b[1] + b[3] + gap or b[1] >= a[1] + a[3] + gap)

@@ -14,7 +14,6 @@ TEST(FitImageSize, ShrinksOnlyBeyondTheShareAndOnlyUntilHalfTheCountFits)
         {200, 150, 800, 600, 4, {200, 150, false}},    // exactly its share: used as loaded
         {500, 100, 800, 600, 2, {500, 100, true}},     // one or two pictures: fit the whole screen
         {1700, 100, 800, 600, 3, {425, 25, true}},     // three: half the count is one
-        {1000, 1000, 1280, 1024, 10, {125, 125, true}},
         {64, 48, 0, 0, 2, {0, 0, true}},               // a screen of no size ends at 0 x 0
         {64, 48, -800, -600, 2, {0, 0, true}},
     };
