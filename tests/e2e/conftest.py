@@ -29,8 +29,7 @@ def defaults(wine):
 
 @pytest.fixture
 def display(wine):
-    """Starts the display with the pointer parked and waits until its window has covered the
-    white root of the test display; ends it afterwards."""
+    """Starts the display with the pointer parked, until it covers the white root; ends it."""
     started = []
 
     def start(*arguments):

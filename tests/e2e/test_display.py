@@ -59,9 +59,8 @@ def test_pictures_show_whole_at_their_fitted_size_and_slide(wine, display, defau
     values, expected = scenario(str(tmp_path), defaults)
     wine.store_pictures(values)
     program = display()
-    # Pictures may overlap, and one tick after a rebound off another picture (or off the empty
-    # slots resting at 1,1) an edge of the earlier place may show: a picture is judged whole
-    # only where it stands apart from the others and from that corner.
+    # Pictures may overlap, and a rebound off another one or off the empty slots at 1,1 may leave
+    # an edge for a tick: a picture is judged only where it stands apart from them.
     alone = {colour: [] for colour in expected}   # (frame, left, top)
     for frame in range(40):
         found = colour_boxes(wine.screenshot())
