@@ -11,7 +11,6 @@ import winedrive  # noqa: E402
 
 SCR = os.environ.get("CORVELLE_SCR", "")
 PARK = (400, 300)   # where the pointer rests when a display starts
-WHITE = (255, 255, 255)
 
 
 @pytest.fixture(scope="session")
@@ -38,7 +37,7 @@ def display(wine):
         program = wine.start(SCR, *arguments)
         started.append(program)
         shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window() and (
-            WHITE not in winedrive.colour_boxes(wine.screenshot())), 60)
+            (255, 255, 255) not in winedrive.colour_boxes(wine.screenshot())), 60)
         assert program.running() and shown, f"no display over the screen: {program.output()}"
         return program
 
