@@ -174,11 +174,7 @@ def display(wine, scr):
     try:
         yield program, started
     finally:
-        if program.running():
-            wine.move_pointer(PARK[0] + 21, PARK[1])
-            if program.wait(15) is None:
-                program.kill()
-        winedrive.wait_until(lambda: wine.saver_window() is None, 10)
+        wine.end_display(program, (PARK[0] + 21, PARK[1]))
 
 
 def first_frame(program, started, screen, shown, timeout=120):

@@ -134,6 +134,15 @@ class Session:
         size = tuple(int(side) for side in dimensions.split("x"))
         return next((w for w in self.windows() if w[3:] == size), None)
 
+    def end_display(self, program, away):
+        """Ends a display that still runs by moving the pointer to `away` (killing it if that
+        does not end it), then waits until its window has left the screen."""
+        if program.running():
+            self.move_pointer(*away)
+            if program.wait(15) is None:
+                program.kill()
+        wait_until(lambda: self.saver_window() is None, 15)
+
     def store_pictures(self, values):
         """Replaces the picture list in the registry through Wine's own reg.exe. values maps a
         picture number to a path, bytes (stored as a binary value) or a number (a DWORD)."""

@@ -43,8 +43,4 @@ def display(wine):
 
     yield start
     for program in started:
-        if program.running():
-            wine.move_pointer(PARK[0] + 100, PARK[1] + 100)
-            if program.wait(15) is None:
-                program.kill()
-    winedrive.wait_until(lambda: wine.saver_window() is None, 15)
+        wine.end_display(program, (PARK[0] + 100, PARK[1] + 100))
