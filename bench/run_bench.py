@@ -1,15 +1,18 @@
-"""Runs the benchmarks and prints one Markdown table, each figure beside the machine it ran on.
+"""Measures one or two builds of the screen saver side by side and prints one Markdown table.
 
-Usage: run_bench.py TICK_BENCH WINE_DIR SCR BEFORE_SCR PICTURE_DIR
+Usage: run_bench.py WINE_DIR PICTURE_DIR ROUNDS LABEL=BUILD_DIR [LABEL=BUILD_DIR]
 
-- native: the Google Benchmark program TICK_BENCH (the motion step for ten pictures, and a whole
-  tick: step plus frame geometry);
-- under Wine, in a 1920 x 1080 virtual screen of its own in WINE_DIR: time from process start to
-  the first frame with ten 4000 x 3000 24-bit pictures beside the time to read those files; CPU
-  time of the process per second of display with ten pictures beside none; the tick rate
-  delivered, from the pictures' displacement between two screen captures; resident memory after
-  start beside the sum of the fitted bitmaps (cx * cy * 4 each), and with no pictures beside
-  BEFORE_SCR, the build that still imported the file dialog library at start-up.
+BUILD_DIR holds native/bench/tick_bench and win64/corvelle.scr. Each round measures every build
+once with the same routine, the order alternating from round to round (A B, B A, ...), in one
+Wine environment in a 1920x1080 virtual screen of its own in WINE_DIR:
+- natively, the motion step for ten pictures and a whole tick (step plus frame geometry);
+- start to first frame with ten 4000x3000 24-bit pictures (made once in PICTURE_DIR);
+- start to black window with no pictures;
+- CPU time of the process per second of display, with ten pictures and with none;
+- the tick rate, from the pictures' displacement between two screen captures;
+- resident memory two seconds after start, with ten pictures and with none.
+A value is the median over the rounds. With two builds the last column is the ratio of the
+first to the second, the median of the rounds' ratios followed by their spread (min-max).
 """
 
 import contextlib
@@ -23,291 +26,213 @@ import sys
 import time
 
 import numpy
-from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 import winedrive  # noqa: E402
 
 SCREEN = (1920, 1080)
-LOADED = (4000, 3000)
+LOADED, FITTED = (4000, 3000), (250, 187)   # ten on 1920x1080: halved 4 times to fit 384x216
 COLOURS = [(230, 40, 40), (40, 200, 40), (60, 60, 230), (220, 210, 40), (210, 40, 210),
            (40, 210, 210), (240, 140, 20), (140, 70, 200), (250, 250, 250), (120, 200, 90)]
-PACKED = [r << 16 | g << 8 | b for r, g, b in COLOURS]
-TIMED_STARTS = 3
-CPU_SECONDS = 10.0
-TICK_PAIRS = 20
-TICK_GAP = 0.5
+PACKED = numpy.array([r << 16 | g << 8 | b for r, g, b in COLOURS], dtype=numpy.uint32)
+CPU_SECONDS, TICK_PAIRS, TICK_GAP = 5.0, 10, 0.5
 PARK = (400, 300)
+MEASURES = [  # key, row, format of a value
+    ("step", "motion step, ten pictures (native)", "{:.0f} ns"),
+    ("tick", "whole tick: step + frame geometry, ten pictures (native)", "{:.0f} ns"),
+    ("first", "start to first frame, ten 4000x3000 pictures (Wine)", "{:.2f} s"),
+    ("black", "start to black window, no pictures (Wine)", "{:.2f} s"),
+    ("cpu_ten", "CPU per second of display, ten pictures (Wine)", "{:.0f} ms/s"),
+    ("cpu_none", "CPU per second of display, no pictures (Wine)", "{:.0f} ms/s"),
+    ("rate", "ticks per second, ten pictures (Wine; the timer asks for 1 ms)", "{:.0f}"),
+    ("rss_ten", "resident memory, ten pictures (Wine)", "{:.1f} MiB"),
+    ("rss_none", "resident memory, no pictures (Wine)", "{:.1f} MiB"),
+]
 
-
-def machine():
-    model = "unknown CPU"
-    with open("/proc/cpuinfo") as f:
-        for line in f:
-            if line.startswith("model name"):
-                model = line.split(":", 1)[1].strip()
-                break
-    return f"{model}, {os.cpu_count()} cores"
-
-
-def native_rows(tick_bench):
-    result = subprocess.run([tick_bench, "--benchmark_format=json",
-                             "--benchmark_repetitions=5",
-                             "--benchmark_report_aggregates_only=true"],
-                            stdout=subprocess.PIPE, check=True, text=True)
-    medians = {b["run_name"]: b for b in json.loads(result.stdout)["benchmarks"]
-               if b.get("aggregate_name") == "median"}
-    rows = []
-    for name, text in (("MotionStepTenPictures", "motion step, ten pictures (native)"),
-                       ("TickTenPictures", "whole tick: step + frame geometry, ten pictures "
-                                           "(native)")):
-        bench = medians[name]
-        rows.append((text, f"{bench['real_time']:.0f} {bench['time_unit']} per tick "
-                           f"(median of 5)"))
-    return rows
-
-
-# --- the screen, read straight from the X server -----------------------------------------------
 
 class XImage(ctypes.Structure):
-    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
-                ("format", ctypes.c_int), ("data", ctypes.c_void_p),
-                ("byte_order", ctypes.c_int), ("bitmap_unit", ctypes.c_int),
-                ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
-                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
-                ("bits_per_pixel", ctypes.c_int)]
+    _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + [
+        ("data", ctypes.c_void_p)] + [(name, ctypes.c_int) for name in (
+            "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "depth",
+            "bytes_per_line", "bits_per_pixel")]
 
 
 class Screen:
     """Whole-screen captures through XGetImage, in about half the time of a Pillow screenshot:
-    the capture time bounds how sharply a frame is timed."""
-
-    Z_PIXMAP = 2
+    the capture time bounds how sharply a first frame is timed."""
 
     def __init__(self, display):
-        self.x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        self.x.XOpenDisplay.restype = ctypes.c_void_p
-        self.x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        self.x.XDefaultRootWindow.restype = ctypes.c_ulong
-        self.x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-        self.x.XGetImage.restype = ctypes.POINTER(XImage)
-        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
-                                     ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
-        self.x.XDestroyImage.argtypes = [ctypes.POINTER(XImage)]
-        self.x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        self.display = self.x.XOpenDisplay(display.encode())
-        if not self.display:
-            raise RuntimeError(f"cannot open display {display}")
-        self.root = self.x.XDefaultRootWindow(self.display)
+        x = self.x = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        x.XOpenDisplay.restype = x.XGetImage.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + [
+            ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]
+        x.XDestroyImage.argtypes = [ctypes.c_void_p]
+        self.display = x.XOpenDisplay(display.encode())
+        self.root = x.XDefaultRootWindow(self.display)
 
     def capture(self):
-        """(seconds on the monotonic clock halfway through the capture, rows of 0xRRGGBB)."""
+        """(monotonic seconds halfway through the capture, rows of 0xRRGGBB)."""
         started = time.monotonic()
-        image = self.x.XGetImage(self.display, self.root, 0, 0, SCREEN[0], SCREEN[1],
-                                 0xFFFFFFFF, self.Z_PIXMAP)
+        image = self.x.XGetImage(self.display, self.root, 0, 0, *SCREEN, 0xFFFFFFFF, 2)
         taken = (started + time.monotonic()) / 2
-        info = image.contents
+        info = XImage.from_address(image)
         if info.bits_per_pixel != 32 or info.bytes_per_line != 4 * SCREEN[0]:
             raise RuntimeError(f"unexpected image layout: {info.bits_per_pixel} bpp")
         raw = ctypes.string_at(info.data, info.bytes_per_line * info.height)
         self.x.XDestroyImage(image)
         return taken, (numpy.frombuffer(raw, numpy.uint32) & 0xFFFFFF).reshape(SCREEN[::-1])
 
-    def close(self):
-        self.x.XCloseDisplay(self.display)
+
+def picture_places(pixels):
+    """{colour: (left, top)} of each picture seen whole at its fitted size."""
+    places = {}
+    for colour in PACKED:
+        ys, xs = numpy.nonzero(pixels == colour)
+        if len(xs) == FITTED[0] * FITTED[1] and (
+                xs.max() - xs.min() + 1, ys.max() - ys.min() + 1) == FITTED:
+            places[int(colour)] = (int(xs.min()), int(ys.min()))
+    return places
 
 
-def boxes(pixels):
-    """winedrive.colour_boxes of a capture."""
-    return winedrive.colour_boxes(Image.frombuffer("RGB", SCREEN, pixels, "raw", "BGRX", 0, 1))
+def tick_rate(screen):
+    """Median ticks per second of pictures seen whole in two captures TICK_GAP apart that moved
+    as far across as down (no rebound in between): one pixel per axis per tick."""
+    rates = []
+    for _ in range(TICK_PAIRS):
+        first_at, first = screen.capture()
+        time.sleep(TICK_GAP)
+        second_at, second = screen.capture()
+        before, after = picture_places(first), picture_places(second)
+        for colour in set(before) & set(after):
+            across = abs(after[colour][0] - before[colour][0])
+            if across > 0 and across == abs(after[colour][1] - before[colour][1]):
+                rates.append(across / (second_at - first_at))
+    return statistics.median(rates) if rates else float("nan")
+
+
+def process_stats(program):
+    """(CPU seconds, resident MiB) of the corvelle.scr process in the program's session."""
+    pids = subprocess.run(["pgrep", "-s", str(program.popen.pid), "-x", "corvelle.scr"],
+                          capture_output=True, text=True).stdout.split()
+    if len(pids) != 1:
+        raise RuntimeError(f"corvelle.scr processes: {pids}")
+    with open(f"/proc/{pids[0]}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    with open(f"/proc/{pids[0]}/status") as f:
+        rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"), rss / 1024
+
+
+@contextlib.contextmanager
+def display(wine, screen, scr, shown):
+    """Runs the display once, ended by a 21-pixel move, and yields the program and the seconds
+    from its start to the first capture for which shown(pixels) holds."""
+    wine.move_pointer(*PARK)
+    started = time.monotonic()
+    program = wine.start(scr, "/s")
+    try:
+        while True:
+            taken, pixels = screen.capture()
+            if shown(pixels):
+                break
+            if not program.running() or taken - started > 120:
+                raise RuntimeError(f"no display: {program.output()[-500:]}")
+        yield program, taken - started
+    finally:
+        wine.end_display(program, (PARK[0] + 21, PARK[1]))
 
 
 def shows_pictures(pixels):
     return numpy.isin(pixels, PACKED).any()
 
 
-def black_centre(pixels):
-    return pixels[SCREEN[1] // 2, SCREEN[0] // 2] == 0
+def measure_display(wine, screen, scr, shown, rate):
+    """(seconds to the first frame, CPU ms per second of display, resident MiB, tick rate)."""
+    with display(wine, screen, scr, shown) as (program, seconds):
+        time.sleep(2)
+        cpu_before, at = process_stats(program)[0], time.monotonic()
+        time.sleep(CPU_SECONDS)
+        cpu_after, rss = process_stats(program)
+        cpu = (cpu_after - cpu_before) / (time.monotonic() - at) * 1000
+        return seconds, cpu, rss, tick_rate(screen) if rate else None
 
 
-def fitted_size(width, height, count):
-    """The size the display shrinks a picture to (halving both sides, see saver/fitting.h)."""
-    if width <= SCREEN[0] // count and height <= SCREEN[1] // count:
-        return width, height
-    while width > SCREEN[0] // (count // 2) or height > SCREEN[1] // (count // 2):
-        width, height = width // 2, height // 2
-    return width, height
+def measure(wine, screen, build, pictures):
+    """One round of every measure of one build."""
+    run = subprocess.run([os.path.join(build, "native", "bench", "tick_bench"),
+                          "--benchmark_format=json", "--benchmark_repetitions=3",
+                          "--benchmark_report_aggregates_only=true"],
+                         stdout=subprocess.PIPE, check=True, text=True)
+    native = {b["run_name"]: b["real_time"] for b in json.loads(run.stdout)["benchmarks"]
+              if b.get("aggregate_name") == "median"}
+    scr = os.path.join(build, "win64", "corvelle.scr")
+    wine.store_pictures({k + 1: winedrive.windows_path(p) for k, p in enumerate(pictures)})
+    first, cpu_ten, rss_ten, rate = measure_display(wine, screen, scr, shows_pictures, rate=True)
+    wine.store_pictures({k: "" for k in range(1, 11)})   # nothing loads and nothing falls back
+    black, cpu_none, rss_none, _ = measure_display(
+        wine, screen, scr, lambda pixels: pixels[SCREEN[1] // 2, SCREEN[0] // 2] == 0, rate=False)
+    return {"step": native["MotionStepTenPictures"], "tick": native["TickTenPictures"],
+            "first": first, "black": black, "cpu_ten": cpu_ten, "cpu_none": cpu_none,
+            "rate": rate, "rss_ten": rss_ten, "rss_none": rss_none}
 
 
-# --- one process ------------------------------------------------------------------------------
-
-def scr_pid(program):
-    """The corvelle.scr process of a program started by winedrive: wine-run's session."""
-    found = subprocess.run(["pgrep", "-s", str(program.popen.pid), "-x", "corvelle.scr"],
-                           capture_output=True, text=True).stdout.split()
-    if len(found) != 1:
-        raise RuntimeError(f"corvelle.scr processes: {found}")
-    return int(found[0])
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-
-
-def resident_mib(pid):
-    with open(f"/proc/{pid}/status") as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) / 1024
-    raise RuntimeError("no VmRSS")
+def table(labels, results, rounds):
+    """Markdown: each measure's median per build and, for two builds, their ratio and spread."""
+    header = [f"`{label}` (median of {rounds})" for label in labels]
+    if len(labels) == 2:
+        header.append(f"{labels[0]} / {labels[1]} (min-max over the rounds)")
+    lines = ["| Measure | " + " | ".join(header) + " |", "|---" * (len(header) + 1) + "|"]
+    for key, row, form in MEASURES:
+        series = [[result[key] for result in results[label]] for label in labels]
+        cells = [form.format(statistics.median(values)) for values in series]
+        if len(labels) == 2:
+            ratios = [a / b for a, b in zip(*series)]
+            cells.append(f"{statistics.median(ratios):.2f}x ({min(ratios):.2f}-{max(ratios):.2f})")
+        lines.append(f"| {row} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
 
 
-@contextlib.contextmanager
-def display(wine, scr):
-    """One display run, started with the pointer parked and ended by a 21-pixel move: yields the
-    program and the instant it was started."""
-    wine.move_pointer(*PARK)
-    started = time.monotonic()
-    program = wine.start(scr, "/s")
-    try:
-        yield program, started
-    finally:
-        wine.end_display(program, (PARK[0] + 21, PARK[1]))
-
-
-def first_frame(program, started, screen, shown, timeout=120):
-    """Seconds from the process start to the first capture for which shown(pixels) holds."""
-    while time.monotonic() - started < timeout:
-        taken, pixels = screen.capture()
-        if shown(pixels):
-            return taken - started
-        if not program.running():
-            raise RuntimeError(f"the display ended: {program.output()[-500:]}")
-    raise RuntimeError("no frame within the timeout")
-
-
-def tick_rates(screen, size):
-    """Ticks per second, from pictures seen whole in two captures TICK_GAP apart that moved as
-    far across as down (no rebound in between): one pixel per axis per tick."""
-    rates = []
-    for _ in range(TICK_PAIRS):
-        first_at, first = screen.capture()
-        time.sleep(TICK_GAP)
-        second_at, second = screen.capture()
-        before, after = boxes(first), boxes(second)
-        for colour in set(before) & set(after) & set(COLOURS):
-            a, b = before[colour], after[colour]
-            if a[2:4] != size or b[2:4] != size:
-                continue   # partly hidden: its box is not its position
-            across, down = abs(b[0] - a[0]), abs(b[1] - a[1])
-            if across == down and across > 0:
-                rates.append(across / (second_at - first_at))
-    return rates
-
-
-def measure(wine, screen, scr, shown, starts=TIMED_STARTS, details=True, size=None):
-    """Starts the display `starts` times, timing its first frame (shown(pixels) holds); two
-    seconds after the first start reads its resident memory and, with details, its CPU time
-    over CPU_SECONDS, then the tick rates of pictures of the given size."""
-    found, times = {}, []
-    for attempt in range(starts):
-        with display(wine, scr) as (program, started):
-            times.append(first_frame(program, started, screen, shown))
-            if attempt > 0:
-                continue
-            time.sleep(2)
-            pid = scr_pid(program)
-            found["rss"] = resident_mib(pid)
-            if details:
-                cpu_before, wall_before = cpu_seconds(pid), time.monotonic()
-                time.sleep(CPU_SECONDS)
-                found["cpu"] = ((cpu_seconds(pid) - cpu_before)
-                                / (time.monotonic() - wall_before))
-            if size:
-                found["rates"] = tick_rates(screen, size)
-    found["start"] = statistics.median(times)
-    return found
-
-
-def wine_rows(wine_dir, scr, before_scr, picture_dir):
+def main():
+    if len(sys.argv) not in (5, 6):
+        sys.exit(__doc__)
+    wine_dir, picture_dir, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    builds = dict(argument.split("=", 1) for argument in sys.argv[4:])
+    pictures = [os.path.join(picture_dir, f"large{k + 1}.bmp") for k in range(10)]
+    size = 54 + LOADED[1] * (LOADED[0] * 3 + 3) // 4 * 4
+    for path, colour in zip(pictures, COLOURS):
+        if not os.path.exists(path) or os.path.getsize(path) != size:
+            winedrive.write_bmp(path, LOADED, colour)
     subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-start"), wine_dir,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     wine = winedrive.Session(wine_dir)
     screen = Screen(wine.display)
+    load = os.getloadavg()[0]
     try:
         wine.x("xsetroot", "-solid", "#3060c0")
-        paths = [os.path.join(picture_dir, f"large{k + 1}.bmp") for k in range(10)]
-        file_size = 54 + LOADED[1] * (LOADED[0] * 3 + 3) // 4 * 4
-        for path, colour in zip(paths, COLOURS):
-            if not os.path.exists(path) or os.path.getsize(path) != file_size:
-                winedrive.write_bmp(path, LOADED, colour)
-
-        def read_all():
-            started = time.monotonic()
-            for path in paths:
-                with open(path, "rb") as f:
-                    f.read()
-            return time.monotonic() - started
-        read = statistics.median(read_all() for _ in range(TIMED_STARTS))
-        fitted = fitted_size(*LOADED, 10)
-
-        wine.store_pictures({k + 1: winedrive.windows_path(p) for k, p in enumerate(paths)})
-        full = measure(wine, screen, scr, shows_pictures, size=fitted)
-        # No pictures: empty stored paths, so nothing loads and nothing falls back.
-        wine.store_pictures({k: "" for k in range(1, 11)})
-        empty = measure(wine, screen, scr, black_centre)
-        before = measure(wine, screen, before_scr, black_centre, starts=1, details=False)
+        labels = list(builds)
+        results = {label: [] for label in labels}
+        # An untimed start first, so that no round pays for reading the files the first time.
+        wine.store_pictures({k + 1: winedrive.windows_path(p) for k, p in enumerate(pictures)})
+        with display(wine, screen, os.path.join(builds[labels[0]], "win64", "corvelle.scr"),
+                     shows_pictures):
+            pass
+        for round_index in range(rounds):
+            order = labels if round_index % 2 == 0 else labels[::-1]
+            for label in order:
+                results[label].append(measure(wine, screen, builds[label], pictures))
     finally:
-        screen.close()
         subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
-
-    megabytes = len(paths) * file_size / 2 ** 20
-    cpu = f"ten pictures {full['cpu'] * 1000:.0f} ms/s, none {empty['cpu'] * 1000:.0f} ms/s"
-    if empty["cpu"] > 0:
-        cpu += f"; ratio {full['cpu'] / empty['cpu']:.1f}x"
-    rows = [("start to first frame, ten 4000x3000 24-bit pictures (Wine, 1920x1080)",
-             f"{full['start']:.2f} s (median of {TIMED_STARTS}); reading the {megabytes:.0f} MB "
-             f"of files alone: {read * 1000:.0f} ms (page cache warm); ratio "
-             f"{full['start'] / read:.0f}x"),
-            ("start to black window on screen, no pictures (Wine)",
-             f"{empty['start']:.2f} s (median of {TIMED_STARTS})"),
-            ("CPU time of the process per second of display (Wine)", cpu)]
-    rates = full["rates"]
-    if len(rates) >= 2:
-        quartiles = statistics.quantiles(rates, n=4)
-        rows.append(("tick rate delivered, ten pictures (Wine; the timer asks for 1 ms)",
-                     f"{quartiles[1]:.0f} ticks/s (median of {len(rates)} displacements over "
-                     f"{TICK_GAP} s; quartiles {quartiles[0]:.0f}-{quartiles[2]:.0f})"))
-    else:
-        rows.append(("tick rate delivered (Wine)", "no picture seen whole twice"))
-    bitmaps = 10 * fitted[0] * fitted[1] * 4
-    rows.append(("resident memory after start (Wine)",
-                 f"ten pictures {full['rss']:.1f} MiB, none {empty['rss']:.1f} MiB; fitted "
-                 f"bitmaps 10 x {fitted[0]}x{fitted[1]}x4 = {bitmaps / 2 ** 20:.2f} MiB (the "
-                 f"loaded originals would be {10 * LOADED[0] * LOADED[1] * 4 / 2 ** 20:.0f} MiB)"))
-    rows.append(("resident memory, no pictures (Wine)",
-                 f"{empty['rss']:.1f} MiB; before the file dialog library was loaded on demand: "
-                 f"{before['rss']:.1f} MiB"))
-    return rows
-
-
-def main():
-    if len(sys.argv) != 6:
-        sys.exit(__doc__)
-    tick_bench, wine_dir, scr, before_scr, picture_dir = sys.argv[1:]
-    where = machine()
-    load_before = os.getloadavg()[0]
-    rows = native_rows(tick_bench) + wine_rows(wine_dir, scr, before_scr, picture_dir)
-    load_after = os.getloadavg()[0]
-    print("| Measure | Result | Machine |")
-    print("|---|---|---|")
-    for measure_name, result in rows:
-        print(f"| {measure_name} | {result} | {where} |")
-    print(f"\nMeasured {time.strftime('%Y-%m-%d')}; load average {load_before:.1f} before, "
-          f"{load_after:.1f} after (the machine is shared).")
+    with open("/proc/cpuinfo") as f:
+        model = next((line.split(":", 1)[1].strip() for line in f
+                      if line.startswith("model name")), "unknown CPU")
+    print(table(labels, results, rounds))
+    print(f"\nMeasured {time.strftime('%Y-%m-%d')} on {model}, {os.cpu_count()} cores, Wine in "
+          f"{SCREEN[0]}x{SCREEN[1]}; load average {load:.1f} before, {os.getloadavg()[0]:.1f} "
+          "after (the machine is shared).")
 
 
 if __name__ == "__main__":
