@@ -73,7 +73,8 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, defaults
     wine.store_pictures(values)
     display()
     colours = {colour for pair in expected for colour in pair}
-    inner_sizes = {inner: (width - 2, height - 2) for (_, inner), (width, height) in expected.items()}
+    inner_sizes = {inner: (width - 2, height - 2)
+                   for (_, inner), (width, height) in expected.items()}
     for frame in range(FRAMES):
         found = colour_boxes(wine.screenshot())
         assert set(found) == colours, f"frame {frame}: {set(found)} instead of {colours}"
