@@ -160,8 +160,8 @@ def measure_display(wine, screen, scr, shown, rate):
         return seconds, cpu, rss, tick_rate(screen) if rate else None
 
 
-def measure(wine, screen, build, pictures):
-    """One round of every measure of one build."""
+def measure(wine, screen, build, large):
+    """One round of every measure of one build; `large` is the picture list of the big ones."""
     run = subprocess.run([os.path.join(build, "native", "bench", "tick_bench"),
                           "--benchmark_format=json", "--benchmark_repetitions=3",
                           "--benchmark_report_aggregates_only=true"],
@@ -169,7 +169,7 @@ def measure(wine, screen, build, pictures):
     native = {b["run_name"]: b["real_time"] for b in json.loads(run.stdout)["benchmarks"]
               if b.get("aggregate_name") == "median"}
     scr = os.path.join(build, "win64", "corvelle.scr")
-    wine.store_pictures({k + 1: winedrive.windows_path(p) for k, p in enumerate(pictures)})
+    wine.store_pictures(large)
     first, cpu_ten, rss_ten, rate = measure_display(wine, screen, scr, shows_pictures, rate=True)
     wine.store_pictures({k: "" for k in range(1, 11)})   # nothing loads and nothing falls back
     black, cpu_none, rss_none, _ = measure_display(
@@ -205,6 +205,7 @@ def main():
     for path, colour in zip(pictures, COLOURS):
         if not os.path.exists(path) or os.path.getsize(path) != size:
             winedrive.write_bmp(path, LOADED, colour)
+    large = {k + 1: winedrive.windows_path(path) for k, path in enumerate(pictures)}
     subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-start"), wine_dir,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     wine = winedrive.Session(wine_dir)
@@ -215,14 +216,14 @@ def main():
         labels = list(builds)
         results = {label: [] for label in labels}
         # An untimed start first, so that no round pays for reading the files the first time.
-        wine.store_pictures({k + 1: winedrive.windows_path(p) for k, p in enumerate(pictures)})
+        wine.store_pictures(large)
         with display(wine, screen, os.path.join(builds[labels[0]], "win64", "corvelle.scr"),
                      shows_pictures):
             pass
         for round_index in range(rounds):
             order = labels if round_index % 2 == 0 else labels[::-1]
             for label in order:
-                results[label].append(measure(wine, screen, builds[label], pictures))
+                results[label].append(measure(wine, screen, builds[label], large))
     finally:
         subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
