@@ -16,6 +16,7 @@ import numpy
 from PIL import Image
 
 import winedrive
+from winedrive import packed_colours
 
 CONTENTS = sorted(["LICENSE", "README.txt", "corvelle.scr"]
                   + [f"pictures/{k}.bmp" for k in range(1, 11)])
@@ -26,14 +27,10 @@ def fail(reason):
     sys.exit(f"check_package: FAILED: {reason}")
 
 
-def packed(image):
-    pixels = numpy.asarray(image.convert("RGB"), dtype=numpy.uint32)
-    return (pixels[..., 0] << 16) | (pixels[..., 1] << 8) | pixels[..., 2]
-
-
 def signatures(paths):
     """Per picture, the colours that it alone of them all has, black aside."""
-    colours = [set(numpy.unique(packed(Image.open(path))).tolist()) - {0} for path in paths]
+    colours = [set(numpy.unique(packed_colours(Image.open(path))).tolist()) - {0}
+               for path in paths]
     return [numpy.array(sorted(own - set().union(*(colours[:k] + colours[k + 1:]))))
             for k, own in enumerate(colours)]
 
@@ -45,7 +42,7 @@ def watch(wine, program, wanted, timeout=20):
     deadline = time.monotonic() + timeout
     while ((len(seen) < len(wanted) or len(screens) < 3) and time.monotonic() < deadline
            and program.running()):
-        screens.append(packed(wine.screenshot()))
+        screens.append(packed_colours(wine.screenshot()))
         seen |= {k for k, colours in enumerate(wanted)
                  if numpy.isin(screens[-1], colours).sum() >= 50}
     return seen, screens

@@ -36,10 +36,15 @@ def write_bmp(path, size, colour):
     return windows_path(path)
 
 
+def packed_colours(image):
+    """The image's pixels as 0xRRGGBB numbers."""
+    frame = numpy.asarray(image.convert("RGB"), dtype=numpy.uint32)
+    return (frame[..., 0] << 16) | (frame[..., 1] << 8) | frame[..., 2]
+
+
 def colour_boxes(image):
     """{colour: (left, top, width, height, pixel count)} of every colour but black on a screen."""
-    frame = numpy.asarray(image.convert("RGB"), dtype=numpy.uint32)
-    packed = (frame[..., 0] << 16) | (frame[..., 1] << 8) | frame[..., 2]
+    packed = packed_colours(image)
     found = {}
     for value in numpy.unique(packed[packed != 0]):
         ys, xs = numpy.nonzero(packed == value)
