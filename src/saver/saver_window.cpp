@@ -16,6 +16,28 @@ HBRUSH g_backgroundBrush = CreateSolidBrush(RGB(0, 0, 0));
 
 namespace {
 
+// The whole desktop, including monitors left of or above the primary one. Picture positions stay
+// client coordinates.
+void CoverVirtualScreen(HWND window)
+{
+    SetWindowPos(window, HWND_TOP, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                 GetSystemMetrics(SM_YVIRTUALSCREEN), g_saver.screenWidth, g_saver.screenHeight,
+                 0);
+}
+
+// Moving to the virtual screen can put the window on a monitor of another scaling, and the dialog
+// manager would then resize it to the new DPI and uncover part of the desktop. Windows before 10
+// 1703, and Wine, have no such resizing and no way to turn it off.
+void KeepSizeOnDpiChange(HWND window)
+{
+    using SetBehavior = decltype(&SetDialogDpiChangeBehavior);
+    using AnyFunction = void (*)();
+    const auto setBehavior = reinterpret_cast<SetBehavior>(reinterpret_cast<AnyFunction>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetDialogDpiChangeBehavior")));
+    if (setBehavior != nullptr)
+        setBehavior(window, DDC_DISABLE_RESIZE, DDC_DISABLE_RESIZE);
+}
+
 void StartDisplay(HWND window)
 {
     ShowCursor(FALSE);
@@ -31,11 +53,8 @@ void StartDisplay(HWND window)
         PlaceImages(i);
     }
 
-    // Cover the whole desktop, including monitors left of or above the primary one. Picture
-    // positions stay client coordinates.
-    SetWindowPos(window, HWND_TOP, GetSystemMetrics(SM_XVIRTUALSCREEN),
-                 GetSystemMetrics(SM_YVIRTUALSCREEN), g_saver.screenWidth, g_saver.screenHeight,
-                 0);
+    KeepSizeOnDpiChange(window);
+    CoverVirtualScreen(window);
     ShowWindow(window, SW_SHOW);
 
     RECT update = {};
@@ -76,6 +95,13 @@ INT_PTR EndDisplay(HWND window)
     return TRUE;
 }
 
+// Whatever size the system suggests for the new DPI, the display goes on covering every monitor.
+INT_PTR OnDpiChanged(HWND window)
+{
+    CoverVirtualScreen(window);
+    return TRUE;
+}
+
 INT_PTR OnMouseMove(HWND window)
 {
     POINT cursor = {};
@@ -113,6 +139,8 @@ INT_PTR CALLBACK SaverDialogProc(HWND window, UINT message, WPARAM, LPARAM)
         return reinterpret_cast<INT_PTR>(g_backgroundBrush);
     case WM_MOUSEMOVE:
         return OnMouseMove(window);
+    case WM_DPICHANGED:
+        return OnDpiChanged(window);
     case WM_COMMAND:
     case WM_LBUTTONDBLCLK:
     case WM_CLOSE:

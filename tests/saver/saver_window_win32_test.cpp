@@ -1,4 +1,5 @@
-// The display run in this process: the cursor, endings that arrive together, and GDI objects.
+// The display run in this process: the cursor, the screen it keeps covering, the erases it
+// refuses, endings that arrive together, and GDI objects.
 #include "res/resource.h"
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@ int FreeGdiObjects(std::vector<HRGN>* keep = nullptr)
     return count;
 }
 
+// Stores ten copies of one 32-bit picture, or ten empty paths when width is 0.
 void StoreTenPictures(int width, int height)
 {
     char folder[MAX_PATH];
@@ -37,7 +40,7 @@ void StoreTenPictures(int width, int height)
     const BITMAPINFOHEADER info = {sizeof info, width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::string data(reinterpret_cast<const char*>(&file), sizeof file);
     data.append(reinterpret_cast<const char*>(&info), sizeof info).append(4 * width * height, 'c');
-    const std::string path = std::string(folder) + "window-test.bmp";
+    const std::string path = width ? std::string(folder) + "window-test.bmp" : "";
     std::ofstream(path, std::ios::binary) << data;
     for (int picture = 1; picture <= 10; ++picture) {
         RegSetKeyValueA(HKEY_CURRENT_USER, "SoftWare\\Tessarel\\Corvelle",
@@ -53,35 +56,93 @@ int CursorCount()
     return count;
 }
 
-int g_cursorWhileShown, g_fittedPictures;   // as seen while the display ran
-
-// Looks at the running display, then hands it every ending before it can close.
-void CALLBACK EndDisplay(HWND, UINT, UINT_PTR timer, DWORD)
+// The display among this thread's own windows: no other program's window is touched.
+HWND DisplayWindow()
 {
-    KillTimer(nullptr, timer);
-    g_cursorWhileShown = CursorCount();
-    g_fittedPictures = 0;
-    for (const ImageSlot& slot : g_saver.slots)
-        g_fittedPictures += slot.bitmap != nullptr && slot.cx == 200 && slot.cy == 150;
-    HWND display = FindWindowA("#32770", nullptr);
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM result) {
+        char name[8] = "";
+        GetClassNameA(window, name, sizeof name);
+        if (std::strcmp(name, "#32770") != 0 || !IsWindowVisible(window))
+            return TRUE;
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+RECT VirtualScreen()
+{
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// As seen while the display ran.
+int g_cursorWhileShown, g_fittedPictures, g_fittedWidth, g_fittedHeight;
+RECT g_afterDpiChange;
+COLORREF g_markAfterTicks;
+
+void EndEveryWay(HWND display)
+{
     for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
         SendMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
 }
 
-INT_PTR RunDisplay(UINT milliseconds)
+// Looks at the running display, shrinks it as a DPI change might, then hands it every ending
+// before it can close.
+void CALLBACK InspectAndEnd(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    g_cursorWhileShown = CursorCount();
+    g_fittedPictures = 0;
+    for (const ImageSlot& slot : g_saver.slots) {
+        g_fittedPictures += slot.bitmap != nullptr && slot.cx == g_fittedWidth
+                            && slot.cy == g_fittedHeight;
+    }
+    HWND display = DisplayWindow();
+    SetWindowPos(display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT suggested = {10, 10, 110, 90};
+    SendMessageA(display, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(display, &g_afterDpiChange);
+    EndEveryWay(display);
+}
+
+// Marks a pixel of the running display, and on the next call reads it back and ends it.
+void CALLBACK MarkThenEnd(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND display = DisplayWindow();
+    HDC dc = GetDC(display);
+    if (g_markAfterTicks == CLR_INVALID) {
+        SetPixelV(dc, 7, 7, RGB(255, 255, 255));
+        g_markAfterTicks = 0;
+    } else {
+        g_markAfterTicks = GetPixel(dc, 7, 7);
+        EndEveryWay(display);
+    }
+    ReleaseDC(display, dc);
+}
+
+INT_PTR RunDisplay(UINT milliseconds, TIMERPROC inspect = InspectAndEnd)
 {
     g_saver = SaverState{};
-    SetTimer(nullptr, 0, milliseconds, EndDisplay);
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER), nullptr,
-                           SaverDialogProc, 0);
+    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, inspect);
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr),
+                                           MAKEINTRESOURCEA(IDD_SAVER), nullptr,
+                                           SaverDialogProc, 0);
+    KillTimer(nullptr, timer);
+    return result;
 }
 
 }  // namespace
 
 TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
 {
-    // Ten 400x300 pictures on 1280x1024 are halved to 200x150: all ten are resampled copies.
-    StoreTenPictures(400, 300);
+    // Pictures twice a fifth of the screen exceed a tenth: each is halved to a fifth, a copy.
+    const RECT screen = VirtualScreen();
+    g_fittedWidth = (screen.right - screen.left) / 5;
+    g_fittedHeight = (screen.bottom - screen.top) / 5;
+    StoreTenPictures(2 * g_fittedWidth, 2 * g_fittedHeight);
     const int cursorBefore = CursorCount();
     EXPECT_EQ(0, RunDisplay(500));   // also creates whatever the system keeps for later paints
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
@@ -90,7 +151,24 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     const int freeBefore = FreeGdiObjects();
     EXPECT_EQ(0, RunDisplay(5000));   // some 500 ticks and paints
     EXPECT_EQ(10, g_fittedPictures);
-    EXPECT_LE(freeBefore - FreeGdiObjects(), 4) << "GDI objects left after the display";
+    EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
+}
+
+TEST(SaverWindow, ADpiChangeLeavesTheWholeVirtualScreenCovered)
+{
+    StoreTenPictures(0, 0);
+    EXPECT_EQ(0, RunDisplay(300));
+    const RECT expected = VirtualScreen(), got = g_afterDpiChange;
+    EXPECT_TRUE(EqualRect(&expected, &got))
+        << "got " << got.left << "," << got.top << "-" << got.right << "," << got.bottom;
+}
+
+TEST(SaverWindow, OnlyTheFirstEraseReachesTheScreen)
+{
+    StoreTenPictures(0, 0);
+    g_markAfterTicks = CLR_INVALID;
+    EXPECT_EQ(0, RunDisplay(300, MarkThenEnd));   // some 30 ticks between mark and reading
+    EXPECT_EQ(RGB(255, 255, 255), g_markAfterTicks) << "a later erase blackened the mark";
 }
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
