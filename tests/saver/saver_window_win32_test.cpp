@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -56,19 +55,13 @@ int CursorCount()
     return count;
 }
 
-// The display among this thread's own windows: no other program's window is touched.
-HWND DisplayWindow()
+// The display's window, as the dialog manager hands it over: no other window is looked at.
+HWND g_display;
+INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM result) {
-        char name[8] = "";
-        GetClassNameA(window, name, sizeof name);
-        if (std::strcmp(name, "#32770") != 0 || !IsWindowVisible(window))
-            return TRUE;
-        *reinterpret_cast<HWND*>(result) = window;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&found));
-    return found;
+    if (message == WM_INITDIALOG)
+        g_display = window;
+    return SaverDialogProc(window, message, wParam, lParam);
 }
 
 RECT VirtualScreen()
@@ -81,55 +74,42 @@ RECT VirtualScreen()
 // As seen while the display ran.
 int g_cursorWhileShown, g_fittedPictures, g_fittedWidth, g_fittedHeight;
 RECT g_afterDpiChange;
-COLORREF g_markAfterTicks;
+COLORREF g_mark;
 
-void EndEveryWay(HWND display)
+// First call: looks at the display, marks a pixel on it and shrinks it as a DPI change might.
+// Second call, some thirty ticks later: reads the mark back and hands it every ending at once.
+void CALLBACK InspectThenEnd(HWND, UINT, UINT_PTR, DWORD)
 {
-    for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
-        SendMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
-}
-
-// Looks at the running display, shrinks it as a DPI change might, then hands it every ending
-// before it can close.
-void CALLBACK InspectAndEnd(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(nullptr, timer);
-    g_cursorWhileShown = CursorCount();
-    g_fittedPictures = 0;
-    for (const ImageSlot& slot : g_saver.slots) {
-        g_fittedPictures += slot.bitmap != nullptr && slot.cx == g_fittedWidth
-                            && slot.cy == g_fittedHeight;
-    }
-    HWND display = DisplayWindow();
-    SetWindowPos(display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT suggested = {10, 10, 110, 90};
-    SendMessageA(display, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    GetWindowRect(display, &g_afterDpiChange);
-    EndEveryWay(display);
-}
-
-// Marks a pixel of the running display, and on the next call reads it back and ends it.
-void CALLBACK MarkThenEnd(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND display = DisplayWindow();
+    HWND display = g_display;
     HDC dc = GetDC(display);
-    if (g_markAfterTicks == CLR_INVALID) {
-        SetPixelV(dc, 7, 7, RGB(255, 255, 255));
-        g_markAfterTicks = 0;
+    if (g_mark == CLR_INVALID) {
+        g_cursorWhileShown = CursorCount();
+        g_fittedPictures = 0;
+        for (const ImageSlot& slot : g_saver.slots) {
+            g_fittedPictures += slot.bitmap != nullptr && slot.cx == g_fittedWidth
+                                && slot.cy == g_fittedHeight;
+        }
+        g_mark = SetPixel(dc, 7, 7, RGB(255, 255, 255));
+        SetWindowPos(display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT suggested = {10, 10, 110, 90};
+        SendMessageA(display, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+        GetWindowRect(display, &g_afterDpiChange);
     } else {
-        g_markAfterTicks = GetPixel(dc, 7, 7);
-        EndEveryWay(display);
+        g_mark = GetPixel(dc, 7, 7);
+        for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
+            SendMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
     }
     ReleaseDC(display, dc);
 }
 
-INT_PTR RunDisplay(UINT milliseconds, TIMERPROC inspect = InspectAndEnd)
+INT_PTR RunDisplay(UINT milliseconds)
 {
     g_saver = SaverState{};
-    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, inspect);
+    g_mark = CLR_INVALID;
+    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, InspectThenEnd);
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr),
                                            MAKEINTRESOURCEA(IDD_SAVER), nullptr,
-                                           SaverDialogProc, 0);
+                                           RecordingSaverProc, 0);
     KillTimer(nullptr, timer);
     return result;
 }
@@ -144,31 +124,24 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     g_fittedHeight = (screen.bottom - screen.top) / 5;
     StoreTenPictures(2 * g_fittedWidth, 2 * g_fittedHeight);
     const int cursorBefore = CursorCount();
-    EXPECT_EQ(0, RunDisplay(500));   // also creates whatever the system keeps for later paints
+    EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
     EXPECT_EQ(cursorBefore, CursorCount()) << "the cursor is shown once per display";
 
     const int freeBefore = FreeGdiObjects();
-    EXPECT_EQ(0, RunDisplay(5000));   // some 500 ticks and paints
+    EXPECT_EQ(0, RunDisplay(2500));   // some 500 ticks and paints
     EXPECT_EQ(10, g_fittedPictures);
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
 }
 
-TEST(SaverWindow, ADpiChangeLeavesTheWholeVirtualScreenCovered)
+TEST(SaverWindow, KeepsCoveringTheScreenThroughADpiChangeAndErasesItOnlyOnce)
 {
     StoreTenPictures(0, 0);
     EXPECT_EQ(0, RunDisplay(300));
     const RECT expected = VirtualScreen(), got = g_afterDpiChange;
     EXPECT_TRUE(EqualRect(&expected, &got))
         << "got " << got.left << "," << got.top << "-" << got.right << "," << got.bottom;
-}
-
-TEST(SaverWindow, OnlyTheFirstEraseReachesTheScreen)
-{
-    StoreTenPictures(0, 0);
-    g_markAfterTicks = CLR_INVALID;
-    EXPECT_EQ(0, RunDisplay(300, MarkThenEnd));   // some 30 ticks between mark and reading
-    EXPECT_EQ(RGB(255, 255, 255), g_markAfterTicks) << "a later erase blackened the mark";
+    EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
 }
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
