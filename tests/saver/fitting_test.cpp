@@ -14,8 +14,7 @@ TEST(FitImageSize, ShrinksOnlyBeyondTheShareAndOnlyUntilHalfTheCountFits)
         {200, 150, 800, 600, 4, {200, 150, false}},    // exactly its share: used as loaded
         {500, 100, 800, 600, 2, {500, 100, true}},     // one or two pictures: fit the whole screen
         {1700, 100, 800, 600, 3, {425, 25, true}},     // three: half the count is one
-        {64, 48, 0, 0, 2, {0, 0, true}},               // a screen of no size ends at 0 x 0
-        {64, 48, -800, -600, 2, {0, 0, true}},
+        {800, 600, 800, 600, 4, {400, 300, true}},     // halved once, to exactly 400x300
     };
     for (const auto& row : rows) {
         const FittedSize got = FitImageSize(row.cx, row.cy, row.width, row.height, row.count);

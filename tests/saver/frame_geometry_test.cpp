@@ -26,3 +26,19 @@ TEST(ComputeFrameBlits, BarsCoverWhatAUnitDiagonalStepVacated)
         }
     }
 }
+
+TEST(ComputeFrameBlits, BarsLieOverTheOldBorderAndThePictureOnItsPlace)
+{
+    // One step ago, moving right and up, the 13x7 picture at 40,30 stood at 39,31.
+    const FrameBlits got = ComputeFrameBlits(ImageSlot{nullptr, 40, 30, 1, -1, 13, 7, 0, 0});
+    const BlitRect expected[] = {
+        {38, 30, 3, 9}, {38, 30, 15, 3}, {51, 30, 3, 9}, {38, 37, 15, 3}, {40, 30, 13, 7}};
+    for (int k = 0; k < 5; ++k) {
+        const BlitRect& g = k < kFrameBarCount ? got.bars[k] : got.picture;
+        const BlitRect& e = expected[k];
+        EXPECT_TRUE(g.left == e.left && g.top == e.top && g.width == e.width && g.height == e.height)
+            << "blit " << k << ": got " << g.left << "," << g.top << " " << g.width << "x"
+            << g.height << ", expected " << e.left << "," << e.top << " " << e.width << "x"
+            << e.height;
+    }
+}

@@ -37,6 +37,7 @@ void Start(int width, int height, unsigned seed)
 TEST(PlaceImages, StaysOnScreenKeepsCornersOffEarlierPicturesAndMovesDiagonally)
 {
     std::set<std::pair<int, int>> directions;
+    int flush = 0;   // a draw left as drawn against the right (1) and the bottom (2) edge
     for (unsigned seed = 1; seed <= 300; ++seed) {
         const int width = seed % 3 ? 64 << seed % 3 : 1280, height = width * 3 / 4;
         Start(width, height, seed);
@@ -49,11 +50,13 @@ TEST(PlaceImages, StaysOnScreenKeepsCornersOffEarlierPicturesAndMovesDiagonally)
                         && slot.dy * slot.dy == 1)
                 << "seed " << seed << " slot " << i << " at " << slot.x << "," << slot.y;
             directions.insert({slot.dx, slot.dy});
-            for (int j = 0; j < i && g_saver.placementOk; ++j)
+            flush |= (slot.x + slot.cx == width) | (slot.y + slot.cy == height) << 1;
+            for (int j = 0; j < i; ++j)   // these screens always have room within 1000 draws
                 ASSERT_FALSE(AnyCornerIn(slot, g_saver.slots[j])) << "seed " << seed << " " << i;
         }
     }
     EXPECT_EQ(4u, directions.size());
+    EXPECT_EQ(3, flush);
 }
 
 TEST(PlaceImages, OnlyCornersCountEdgesIncludedAndEveryScreenEnds)
@@ -64,9 +67,14 @@ TEST(PlaceImages, OnlyCornersCountEdgesIncludedAndEveryScreenEnds)
         ImageSlot earlier, later;
         int placementOk;
     } rows[] = {
-        // Its left corners land on or in the earlier one: 1000 draws, then the last one stays.
-        {"touching edge", 100, 100, Sized(0, 0, 50, 100), Sized(0, 0, 50, 10), 0},
+        // Some corner always lands on an edge of the earlier one or inside it: 1000 draws, then
+        // the last one stays.
+        {"touching its right edge", 100, 100, Sized(0, 0, 50, 100), Sized(0, 0, 50, 10), 0},
+        {"touching its left edge", 100, 100, Sized(51, 0, 49, 100), Sized(0, 0, 50, 10), 0},
+        {"touching its bottom edge", 100, 100, Sized(0, 0, 100, 50), Sized(0, 0, 10, 50), 0},
+        {"touching its top edge", 100, 100, Sized(0, 51, 100, 49), Sized(0, 0, 10, 50), 0},
         {"covering a smaller one", 100, 100, Sized(45, 45, 10, 10), Sized(0, 0, 97, 97), 1},
+        {"one row in fifty free", 100, 100, Sized(0, 0, 100, 97), Sized(0, 0, 1, 1), 1},
         {"no screen", 0, 0, Sized(0, 0, 0, 0), Sized(0, 0, 5, 5), 1},
     };
     for (const auto& row : rows) {
@@ -76,4 +84,9 @@ TEST(PlaceImages, OnlyCornersCountEdgesIncludedAndEveryScreenEnds)
         PlaceImages(1);
         EXPECT_EQ(row.placementOk, g_saver.placementOk) << row.name;
     }
+    Start(100, 100, 7);   // as large as the screen: pulled past the top-left edges, to -1,-1
+    g_saver.slots[0] = Sized(0, 0, 100, 100);
+    PlaceImages(0);
+    EXPECT_TRUE(g_saver.slots[0].x == -1 && g_saver.slots[0].y == -1)
+        << "at " << g_saver.slots[0].x << "," << g_saver.slots[0].y;
 }
