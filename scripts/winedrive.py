@@ -6,6 +6,7 @@ import signal
 import subprocess
 import tempfile
 import time
+import warnings
 
 import numpy
 from PIL import Image, ImageGrab
@@ -169,6 +170,21 @@ class Session:
 
     def screenshot(self):
         return ImageGrab.grab(xdisplay=self.display).convert("RGB")
+
+    def judged_screen(self, fault, keep):
+        """The colour boxes of the screen, judged by fault(boxes), which names what it sees wrong.
+        A capture can catch Wine between two paints, so a screen with a fault is read again at
+        once and fails (AssertionError) only when the second read has a fault too. Both screens
+        are saved as keep-first.png and keep-again.png and named in the failure, or the warning
+        that a second read saw nothing wrong."""
+        found = colour_boxes(first := self.screenshot())
+        if seen := fault(found):
+            found = colour_boxes(again := self.screenshot())
+            first.save(f"{keep}-first.png")
+            again.save(f"{keep}-again.png")
+            assert not fault(found), f"{seen}; read again: {fault(found)}; see {keep}-*.png"
+            warnings.warn(f"a capture showed {seen}, the next one nothing wrong: {keep}-*.png")
+        return found
 
     def pointer(self):
         fields = dict(item.split(":") for item in self.x("xdotool", "getmouselocation").split()[:2])

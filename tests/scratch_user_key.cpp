@@ -8,28 +8,25 @@
 
 namespace {
 
-class ScratchUserKey : public testing::Environment {
-public:
+struct ScratchUserKey : testing::Environment {
+    const std::string name = "Software\\Corvelle test " + std::to_string(GetCurrentProcessId());
+    HKEY key = nullptr;
+
     void SetUp() override
     {
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, name_.c_str(), 0, nullptr, 0,
-                                                 KEY_ALL_ACCESS, nullptr, &key_, nullptr));
-        ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, key_));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        ASSERT_EQ(ERROR_SUCCESS, RegOverridePredefKey(HKEY_CURRENT_USER, key));
     }
 
     void TearDown() override
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        RegCloseKey(key_);
-        RegDeleteTreeA(HKEY_CURRENT_USER, name_.c_str());
+        RegCloseKey(key);
+        RegDeleteTreeA(HKEY_CURRENT_USER, name.c_str());
     }
-
-private:
-    const std::string name_ = "Software\\Corvelle test " + std::to_string(GetCurrentProcessId());
-    HKEY key_ = nullptr;
 };
 
-const testing::Environment* const g_scratchUserKey =
-    testing::AddGlobalTestEnvironment(new ScratchUserKey);
+const auto* const g_scratchUserKey = testing::AddGlobalTestEnvironment(new ScratchUserKey);
 
 }  // namespace

@@ -1,7 +1,6 @@
 """Fixtures of the end-to-end tests: corvelle.scr under Wine in the test display."""
 
 import os
-import shutil
 import sys
 
 import pytest
@@ -16,14 +15,6 @@ PARK = (400, 300)   # where the pointer rests when a display starts
 @pytest.fixture(scope="session")
 def wine():
     return winedrive.Session(os.environ["CORVELLE_WINE_DIR"])
-
-
-@pytest.fixture
-def defaults(wine):
-    """The folder of the fallback paths c:\\pictures\\<k>.bmp, empty at first."""
-    folder = os.path.join(wine.prefix, "drive_c", "pictures")
-    shutil.rmtree(folder, ignore_errors=True)
-    return folder
 
 
 @pytest.fixture

@@ -1,6 +1,7 @@
 """The display as a user meets it: what it shows for a picture list, how it moves, how it ends."""
 
 import os
+import shutil
 
 import pytest
 from PIL import Image, ImageDraw
@@ -29,15 +30,17 @@ def framed_bmp(path, size, colours, edge=1):
     return windows_path(path)
 
 
-def registry_list(pics, defaults):
+def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path):
     """Five load: on 1280x1024 a share is 256x204; a picture beyond it is halved to fit 640x512.
     Each is smaller both ways than the one before, so none can hide a side of an earlier one."""
+    pics, defaults = str(tmp_path), os.path.join(wine.prefix, "drive_c", "pictures")
+    shutil.rmtree(defaults, ignore_errors=True)   # the fallback paths c:\pictures\<k>.bmp
     for k, colour in zip((4, 6, 8, 9, 10), NEVER[1:]):
         write_bmp(os.path.join(defaults, f"{k}.bmp"), (90, 90), colour)
     framed_bmp(os.path.join(defaults, "3.bmp"), (200, 150), BLUE)    # 3 is missing: fallback
     framed_bmp(os.path.join(defaults, "5.bmp"), (100, 100), CYAN)
     far = write_bmp(f"{pics}/far.bmp", (90, 90), NEVER[0])
-    return {
+    wine.store_pictures({
         1: framed_bmp(f"{pics}/r.bmp", (700, 500), RED, edge=2),
         2: framed_bmp(f"{pics}/green-with-a-longer-name.bmp", (300, 200), GREEN),
         4: windows_path(f"{pics}/gone.bmp"),            # stored but fails: no fallback
@@ -47,43 +50,9 @@ def registry_list(pics, defaults):
         8: "",
         9: windows_path(pics),
         10: far.encode() + b"x" * (260 - len(far)),     # 260 bytes, no terminator
-    }, {RED: (350, 250), GREEN: (300, 200), BLUE: (200, 150), CYAN: (100, 100), ORANGE: (90, 60)}
-
-
-def broken_files(pics, defaults):
-    """Two load: a share is 640x512, and a picture beyond it is halved until it fits the screen."""
-    write_bmp(f"{pics}/good.bmp", (50, 50), NEVER[0])
-    good = open(f"{pics}/good.bmp", "rb").read()
-    values = {}
-    for k, data in enumerate([good[:30], b"BM" + bytes(range(256)) * 20, b"",
-                              good[:18] + (50000).to_bytes(4, "little") * 2 + good[26:154]], 1):
-        open(f"{pics}/{k}.bmp", "wb").write(data)   # truncated, corrupt, empty, 50000x50000
-        values[k] = windows_path(f"{pics}/{k}.bmp")
-    Image.new("RGB", (80, 80), NEVER[2]).save(f"{pics}/other.png")
-    values.update({5: windows_path(f"{pics}/other.png"),
-                   6: framed_bmp(f"{pics}/big.bmp", (3000, 2000), BLUE, edge=4),
-                   7: framed_bmp(f"{pics}/small.bmp", (64, 48), GREEN)})
-    return values, {BLUE: (750, 500), GREEN: (64, 48)}
-
-
-def judged(wine, fault, where):
-    """The colour boxes of a screen on which fault(boxes) sees nothing wrong. A capture can catch
-    Wine between two paints, so a screen with a fault is read again at once; a fault of the
-    program shows in both reads, and only then does the test fail, naming both screens."""
-    found = colour_boxes(screen := wine.screenshot())
-    if seen := fault(found):
-        found = colour_boxes(again := wine.screenshot())
-        screen.save(first := f"{where}-first.png")
-        again.save(second := f"{where}-again.png")
-        assert not fault(found), f"{seen}; read again: {fault(found)}; see {first}, {second}"
-    return found
-
-
-@pytest.mark.parametrize("scenario", [registry_list, broken_files])
-def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, defaults, tmp_path,
-                                                         scenario):
-    values, expected = scenario(str(tmp_path), defaults)
-    wine.store_pictures(values)
+    })
+    expected = {RED: (350, 250), GREEN: (300, 200), BLUE: (200, 150), CYAN: (100, 100),
+                ORANGE: (90, 60)}
     display()
     colours = {colour for pair in expected for colour in pair}
     inner_sizes = {inner: (width - 2, height - 2)
@@ -95,7 +64,7 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, defaults
         sizes = {inner: found[inner][2:4] for inner in inner_sizes}
         return sizes != inner_sizes and f"inner sizes {sizes}, expected {inner_sizes}"
     for frame in range(FRAMES):
-        judged(wine, fault, f"{tmp_path}/frame{frame}")
+        wine.judged_screen(fault, f"{tmp_path}/frame{frame}")
 
 
 def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp_path):
@@ -117,7 +86,7 @@ def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp
         whole = {border: (left, top, width, height, 2 * (width + height) - 4),
                  inner: (left + 1, top + 1, width - 2, height - 2, (width - 2) * (height - 2))}
         return place(found) and found != whole and f"{found}"
-    places = [place(judged(wine, fault, f"{tmp_path}/frame{frame}"))
+    places = [place(wine.judged_screen(fault, f"{tmp_path}/frame{frame}"))
               for frame in range(3 * FRAMES)]
     moves = [(b[0] - a[0], b[1] - a[1]) for a, b in zip(places, places[1:]) if a and b]
     assert any(abs(dx) == abs(dy) > 0 for dx, dy in moves), f"moves {moves}"

@@ -1,5 +1,4 @@
-// The display run in this process: the cursor, the screen it keeps covering, the erases it
-// refuses, endings that arrive together, and GDI objects.
+// The display run in this process: cursor, DPI change, erases, endings at once, GDI objects.
 #include "res/resource.h"
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
@@ -15,18 +14,18 @@
 
 namespace {
 
-// How many more GDI objects this process can make; a leak shows as a smaller number.
-int FreeGdiObjects(std::vector<HRGN>* keep = nullptr)
+// How many more GDI objects this process can make; a leak shows as a smaller number. Runs
+// `whileNoneFree` while all of them are taken.
+int FreeGdiObjects(void (*whileNoneFree)() = nullptr)
 {
     std::vector<HRGN> made;
     for (HRGN region; (region = CreateRectRgn(0, 0, 1, 1)) != nullptr;)
         made.push_back(region);
-    const int count = static_cast<int>(made.size());
-    if (keep != nullptr)
-        keep->swap(made);
+    if (whileNoneFree != nullptr)
+        whileNoneFree();
     for (HRGN region : made)
         DeleteObject(region);
-    return count;
+    return static_cast<int>(made.size());
 }
 
 // Stores ten copies of one 32-bit picture, or ten empty paths when width is 0.
@@ -64,15 +63,8 @@ INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LP
     return SaverDialogProc(window, message, wParam, lParam);
 }
 
-RECT VirtualScreen()
-{
-    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-}
-
 // As seen while the display ran.
-int g_cursorWhileShown, g_fittedPictures, g_fittedWidth, g_fittedHeight;
+int g_cursorWhileShown;
 RECT g_afterDpiChange;
 COLORREF g_mark;
 
@@ -80,26 +72,20 @@ COLORREF g_mark;
 // Second call, some thirty ticks later: reads the mark back and hands it every ending at once.
 void CALLBACK InspectThenEnd(HWND, UINT, UINT_PTR, DWORD)
 {
-    HWND display = g_display;
-    HDC dc = GetDC(display);
+    HDC dc = GetDC(g_display);
     if (g_mark == CLR_INVALID) {
         g_cursorWhileShown = CursorCount();
-        g_fittedPictures = 0;
-        for (const ImageSlot& slot : g_saver.slots) {
-            g_fittedPictures += slot.bitmap != nullptr && slot.cx == g_fittedWidth
-                                && slot.cy == g_fittedHeight;
-        }
         g_mark = SetPixel(dc, 7, 7, RGB(255, 255, 255));
-        SetWindowPos(display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(g_display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
         RECT suggested = {10, 10, 110, 90};
-        SendMessageA(display, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
-        GetWindowRect(display, &g_afterDpiChange);
+        SendMessageA(g_display, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+        GetWindowRect(g_display, &g_afterDpiChange);
     } else {
         g_mark = GetPixel(dc, 7, 7);
         for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
-            SendMessageA(display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
+            SendMessageA(g_display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
     }
-    ReleaseDC(display, dc);
+    ReleaseDC(g_display, dc);
 }
 
 INT_PTR RunDisplay(UINT milliseconds)
@@ -118,11 +104,9 @@ INT_PTR RunDisplay(UINT milliseconds)
 
 TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
 {
-    // Pictures twice a fifth of the screen exceed a tenth: each is halved to a fifth, a copy.
-    const RECT screen = VirtualScreen();
-    g_fittedWidth = (screen.right - screen.left) / 5;
-    g_fittedHeight = (screen.bottom - screen.top) / 5;
-    StoreTenPictures(2 * g_fittedWidth, 2 * g_fittedHeight);
+    // Pictures a quarter of the screen exceed their tenth: each is replaced by a resized copy.
+    StoreTenPictures(GetSystemMetrics(SM_CXVIRTUALSCREEN) / 4,
+                     GetSystemMetrics(SM_CYVIRTUALSCREEN) / 4);
     const int cursorBefore = CursorCount();
     EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
@@ -130,7 +114,6 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
 
     const int freeBefore = FreeGdiObjects();
     EXPECT_EQ(0, RunDisplay(2500));   // some 500 ticks and paints
-    EXPECT_EQ(10, g_fittedPictures);
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
 }
 
@@ -138,7 +121,9 @@ TEST(SaverWindow, KeepsCoveringTheScreenThroughADpiChangeAndErasesItOnlyOnce)
 {
     StoreTenPictures(0, 0);
     EXPECT_EQ(0, RunDisplay(300));
-    const RECT expected = VirtualScreen(), got = g_afterDpiChange;
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const RECT expected = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                           top + GetSystemMetrics(SM_CYVIRTUALSCREEN)}, got = g_afterDpiChange;
     EXPECT_TRUE(EqualRect(&expected, &got))
         << "got " << got.left << "," << got.top << "-" << got.right << "," << got.bottom;
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
@@ -153,11 +138,7 @@ TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
                            LR_COPYDELETEORG));   // what the first copy sets up stays out
     const int freeBefore = FreeGdiObjects();
     g_saver.slots[0].bitmap = CreateBitmap(400, 300, 1, 32, nullptr);
-    std::vector<HRGN> allTaken;
-    FreeGdiObjects(&allTaken);
-    FitImage(0);
-    for (HRGN region : allTaken)
-        DeleteObject(region);
+    FreeGdiObjects([] { FitImage(0); });
     EXPECT_EQ(nullptr, g_saver.slots[0].bitmap);
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "the original bitmap must not leak";
 }

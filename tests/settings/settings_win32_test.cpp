@@ -1,5 +1,4 @@
-// The stored list, the settings dialog and the picker behind its browse buttons, the dialogs
-// worked from a helper thread.
+// The stored list, the settings dialog and its picker, the dialogs worked from a helper thread.
 #include "res/resource.h"
 #include "settings/bitmap_picker.h"
 #include "settings/image_store.h"
@@ -18,27 +17,23 @@ namespace {
 const char kKey[] = "SoftWare\\Tessarel\\Corvelle";
 const DWORD g_testThread = GetCurrentThreadId();   // where the dialogs run
 
-struct Search {
-    const char* caption;
-    HWND found;
-};
-
 // A visible window of the test thread with this caption, or null when none shows within 15 s.
 // Only the test's own windows are looked at: nothing of another program is touched.
 HWND WaitForWindow(const char* caption)
 {
-    Search search = {caption, nullptr};
-    for (int tries = 0; tries < 300 && search.found == nullptr; ++tries, Sleep(50)) {
-        EnumThreadWindows(g_testThread, [](HWND window, LPARAM parameter) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(parameter);
+    static const char* wanted;
+    wanted = caption;
+    HWND found = nullptr;
+    for (int tries = 0; tries < 300 && found == nullptr; ++tries, Sleep(50)) {
+        EnumThreadWindows(g_testThread, [](HWND window, LPARAM result) -> BOOL {
             char text[64] = "";
             GetWindowTextA(window, text, sizeof text);
-            if (std::strcmp(text, search->caption) == 0 && IsWindowVisible(window))
-                search->found = window;
-            return search->found == nullptr;
-        }, reinterpret_cast<LPARAM>(&search));
+            if (std::strcmp(text, wanted) == 0 && IsWindowVisible(window))
+                *reinterpret_cast<HWND*>(result) = window;
+            return TRUE;
+        }, reinterpret_cast<LPARAM>(&found));
     }
-    return search.found;
+    return found;
 }
 
 struct Value {
@@ -134,38 +129,32 @@ TEST(ReadImageSetting, AFull260ByteValueWithoutTerminatorIsReadWholeAfterAShortO
     EXPECT_EQ(full, std::string(g_pathBuffer));
 }
 
-TEST(SettingsDialog, OkStoresAllTenFieldsAsFull260ByteStrings)
+TEST(SettingsDialog, OkStoresAllTenFieldsAsFull260ByteStringsCancelAndCloseNothing)
 {
     const std::string longPath = "c:\\" + std::string(297, 'a');
-    UseSettings([&](HWND dialog) {
-        SetDlgItemTextA(dialog, IDC_FILE3, longPath.c_str());
-        RegDeleteTreeA(HKEY_CURRENT_USER, kKey);   // OK makes the key anew
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    });
-    for (int picture = 1; picture <= 10; ++picture) {
-        const Value value = Stored(picture);
-        const std::string expected = picture == 1 ? "c:\\typed.bmp"
-                                   : picture == 3 ? longPath.substr(0, 259) : "";
-        EXPECT_TRUE(value.type == REG_SZ && value.size == 260 && expected == value.data)
-            << "File" << picture << ": type " << value.type << ", " << value.size << " bytes, \""
-            << value.data << "\"; expected a 260-byte string \"" << expected << "\"";
-    }
-}
-
-TEST(SettingsDialog, CancelEscAndCloseStoreNothing)
-{
     const struct {
         const char* name;
-        void (*end)(HWND dialog);
-    } endings[] = {
-        {"Cancel", [](HWND d) { PostMessageA(d, WM_COMMAND, IDCANCEL, 0); }},
-        {"Esc", [](HWND d) { PostMessageA(GetDlgItem(d, IDC_FILE1), WM_KEYDOWN, VK_ESCAPE, 0); }},
-        {"close", [](HWND d) { PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-    };
+        UINT message;
+        WPARAM command;
+    } endings[] = {{"Cancel", WM_COMMAND, IDCANCEL}, {"close", WM_SYSCOMMAND, SC_CLOSE},
+                   {"OK", WM_COMMAND, IDOK}};
     for (const auto& ending : endings) {
-        UseSettings(ending.end);
-        EXPECT_STREQ("c:\\stored.bmp", Stored(1).data) << ending.name;
-        EXPECT_EQ(0u, Stored(3).type) << ending.name;
+        UseSettings([&](HWND dialog) {
+            SetDlgItemTextA(dialog, IDC_FILE3, longPath.c_str());
+            RegDeleteTreeA(HKEY_CURRENT_USER, kKey);   // only OK makes it anew
+            PostMessageA(dialog, ending.message, ending.command, 0);
+        });
+        const bool ok = ending.command == IDOK;
+        for (int picture = 1; picture <= 10; ++picture) {
+            const Value value = Stored(picture);
+            const std::string expected = !ok ? "" : picture == 1 ? "c:\\typed.bmp"
+                                       : picture == 3 ? longPath.substr(0, 259) : "";
+            const bool stored = value.type == REG_SZ && value.size == 260;
+            EXPECT_TRUE((ok ? stored : value.type == 0) && expected == value.data)
+                << ending.name << ", File" << picture << ": type " << value.type << ", "
+                << value.size << " bytes, \"" << value.data << "\"; expected "
+                << (ok ? "a 260-byte string \"" + expected + "\"" : "none");
+        }
     }
 }
 
