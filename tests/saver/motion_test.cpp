@@ -43,8 +43,8 @@ TEST(StepImages, ReversesAtEdgesAndTouchesOncePerAxis)
         {"one over the other", Picture(105, 55, 1, 1, 10, 10), b, 106, 56, 1, 1, 1, 1},
         {"edge and touch cancel", Picture(190, 100, 1, 1, 10, 10), Picture(169, 100, 1, 1, 20, 20),
          190, 101, 1, 1, -1, 1},
-        // Empty slots rest at (1, 1) and take part: a picture reaching them rebounds.
-        {"empty slots in the corner", Picture(3, 2, -1, -1, 10, 10), {}, 2, 1, 1, -1, 0, 0},
+        // The eight empty slots rest at (1, 1) and take part: a picture reaching them rebounds.
+        {"corner", Picture(3, 2, -1, -1, 10, 10), Picture(99, 9, 1, 1, 9, 9), 2, 1, 1, -1, 1, 1},
     };
     for (const auto& row : rows) {
         g_saver = SaverState{};

@@ -93,9 +93,8 @@ INT_PTR RunDisplay(UINT milliseconds)
     g_saver = SaverState{};
     g_mark = CLR_INVALID;
     const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, InspectThenEnd);
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr),
-                                           MAKEINTRESOURCEA(IDD_SAVER), nullptr,
-                                           RecordingSaverProc, 0);
+    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER),
+                                           nullptr, RecordingSaverProc, 0);
     KillTimer(nullptr, timer);
     return result;
 }

@@ -17,8 +17,7 @@ namespace {
 const char kKey[] = "SoftWare\\Tessarel\\Corvelle";
 const DWORD g_testThread = GetCurrentThreadId();   // where the dialogs run
 
-// A visible window of the test thread with this caption, or null when none shows within 15 s.
-// Only the test's own windows are looked at: nothing of another program is touched.
+// A visible window of the test thread (no other program's) with this caption, or null after 15 s.
 HWND WaitForWindow(const char* caption)
 {
     static const char* wanted;
