@@ -29,7 +29,8 @@ def display(wine):
         started.append(program)
         shown = winedrive.wait_until(lambda: not program.running() or wine.saver_window() and (
             (255, 255, 255) not in winedrive.colour_boxes(wine.screenshot())), 60)
-        assert program.running() and shown, f"no display over the screen: {program.output()}"
+        assert program.running() and shown, \
+            f"no display: exit {program.wait(0)}, pointer {wine.pointer()}; {program.output()}"
         return program
 
     yield start

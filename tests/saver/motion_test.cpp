@@ -37,8 +37,7 @@ TEST(StepImages, ReversesAtEdgesAndTouchesOncePerAxis)
         {"top at bottom, 2 apart", Picture(109, 74, 1, -1, 10, 10), b, 110, 73, 1, 1, 1, -1},
         {"bottom at top, touching", Picture(109, 40, 1, 1, 10, 10), b, 110, 41, 1, -1, 1, -1},
         {"bottom at top, 2 in", Picture(109, 42, 1, 1, 10, 10), b, 110, 43, 1, -1, 1, -1},
-        // Both orders of the pair touch: each picture is marked twice and reverses once.
-        {"head-on, level", Picture(122, 50, -1, 1, 10, 10), b, 121, 51, 1, 1, -1, 1},
+        {"head-on, both orders", Picture(122, 50, -1, 1, 10, 10), b, 121, 51, 1, 1, -1, 1},
         {"the later slot touching", b, Picture(123, 59, -1, 1, 10, 10), 101, 51, -1, 1, 1, 1},
         {"one over the other", Picture(105, 55, 1, 1, 10, 10), b, 106, 56, 1, 1, 1, 1},
         {"edge and touch cancel", Picture(190, 100, 1, 1, 10, 10), Picture(169, 100, 1, 1, 20, 20),
