@@ -49,11 +49,16 @@ void FitImage(int i)
     slot.bitmap = copy;
 }
 
+void DeleteBitmap(void* bitmap)
+{
+    DeleteObject(static_cast<HBITMAP>(bitmap));
+}
+
 void DeleteSlotBitmaps()
 {
     for (ImageSlot& slot : g_saver.slots) {
         if (slot.bitmap != nullptr) {
-            DeleteObject(static_cast<HBITMAP>(slot.bitmap));
+            DeleteBitmap(slot.bitmap);
             slot.bitmap = nullptr;
         }
     }

@@ -9,5 +9,8 @@ void LoadImageSet();
 // copy of exactly cx x cy pixels. If no copy can be made the slot is left without a bitmap.
 void FitImage(int i);
 
+// Deletes one slot's bitmap (an HBITMAP).
+void DeleteBitmap(void* bitmap);
+
 // Deletes every slot's bitmap and clears the slot's handle.
 void DeleteSlotBitmaps();

@@ -7,6 +7,7 @@
 #include "saver/motion.h"
 #include "saver/placement.h"
 #include "saver/saver_state.h"
+#include "saver/screen_change.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -16,11 +17,11 @@ HBRUSH g_backgroundBrush = CreateSolidBrush(RGB(0, 0, 0));
 
 namespace {
 
-// The whole desktop, including monitors left of or above the primary one. Picture positions stay
-// client coordinates.
+// The whole desktop, including monitors left of or above the primary one, and above the windows
+// that programs keep on top. Picture positions stay client coordinates.
 void CoverVirtualScreen(HWND window)
 {
-    SetWindowPos(window, HWND_TOP, GetSystemMetrics(SM_XVIRTUALSCREEN),
+    SetWindowPos(window, HWND_TOPMOST, GetSystemMetrics(SM_XVIRTUALSCREEN),
                  GetSystemMetrics(SM_YVIRTUALSCREEN), g_saver.screenWidth, g_saver.screenHeight,
                  0);
 }
@@ -38,13 +39,9 @@ void KeepSizeOnDpiChange(HWND window)
         setBehavior(window, DDC_DISABLE_RESIZE, DDC_DISABLE_RESIZE);
 }
 
-void StartDisplay(HWND window)
+// Loads the list's pictures and fits and places them one by one, for the current screen.
+void LayOutPictures()
 {
-    ShowCursor(FALSE);
-    g_saver.screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    g_saver.screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-
     LoadImageSet();
     for (int i = 0; i < kSlotCount; ++i) {
         if (g_saver.slots[i].bitmap == nullptr)
@@ -52,6 +49,16 @@ void StartDisplay(HWND window)
         FitImage(i);
         PlaceImages(i);
     }
+}
+
+void StartDisplay(HWND window)
+{
+    ShowCursor(FALSE);
+    g_saver.screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    g_saver.screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+    LayOutPictures();
 
     KeepSizeOnDpiChange(window);
     CoverVirtualScreen(window);
@@ -102,6 +109,19 @@ INT_PTR OnDpiChanged(HWND window)
     return TRUE;
 }
 
+// A monitor plugged in, unplugged or rearranged: cover the new desktop, blacken it all once more
+// and lay the pictures out for it afresh, since their sizes and places were made for the old one.
+INT_PTR OnDisplayChange(HWND window)
+{
+    if (!AdoptScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                     DeleteBitmap))
+        return TRUE;
+    LayOutPictures();
+    CoverVirtualScreen(window);
+    InvalidateRect(window, nullptr, TRUE);
+    return TRUE;
+}
+
 INT_PTR OnMouseMove(HWND window)
 {
     POINT cursor = {};
@@ -141,6 +161,8 @@ INT_PTR CALLBACK SaverDialogProc(HWND window, UINT message, WPARAM, LPARAM)
         return OnMouseMove(window);
     case WM_DPICHANGED:
         return OnDpiChanged(window);
+    case WM_DISPLAYCHANGE:
+        return OnDisplayChange(window);
     case WM_COMMAND:
     case WM_LBUTTONDBLCLK:
     case WM_CLOSE:

@@ -1,4 +1,5 @@
-// The display run in this process: cursor, DPI change, erases, endings at once, GDI objects.
+// The display run in this process: cursor, z-order, DPI and display changes, erases, endings at
+// once, GDI objects.
 #include "res/resource.h"
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
@@ -65,21 +66,42 @@ INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LP
 
 // As seen while the display ran.
 int g_cursorWhileShown;
-RECT g_afterDpiChange;
-COLORREF g_mark;
+RECT g_topmost;                                  // a window of ours that stays on top
+HWND g_atTopmost;                                // the window seen at its centre
+RECT g_afterDpiChange, g_afterDisplayChange;
+COLORREF g_erased, g_mark;
+SaverState g_laidOut;                            // the slots right after the display changes
 
-// First call: looks at the display, marks a pixel on it and shrinks it as a DPI change might.
-// Second call, some thirty ticks later: reads the mark back and hands it every ending at once.
+// Moves the display to a small rectangle, as a DPI or display change might leave it, and sends it
+// the change; returns where the display is then.
+RECT AfterChange(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    SetWindowPos(g_display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT got;
+    for (int times = message == WM_DISPLAYCHANGE ? 3 : 1; times > 0; --times)
+        SendMessageA(g_display, message, wParam, lParam);
+    GetWindowRect(g_display, &got);
+    return got;
+}
+
+// First call: looks at the display, sends it a DPI change and display changes, sees the erase
+// that follows and marks a pixel. Second call, some thirty ticks later: reads the mark back and
+// hands the display every ending at once.
 void CALLBACK InspectThenEnd(HWND, UINT, UINT_PTR, DWORD)
 {
     HDC dc = GetDC(g_display);
     if (g_mark == CLR_INVALID) {
         g_cursorWhileShown = CursorCount();
-        g_mark = SetPixel(dc, 7, 7, RGB(255, 255, 255));
-        SetWindowPos(g_display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
+        g_atTopmost = WindowFromPoint(POINT{(g_topmost.left + g_topmost.right) / 2,
+                                            (g_topmost.top + g_topmost.bottom) / 2});
         RECT suggested = {10, 10, 110, 90};
-        SendMessageA(g_display, WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
-        GetWindowRect(g_display, &g_afterDpiChange);
+        g_afterDpiChange = AfterChange(WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
+        SetPixel(dc, 9, 9, RGB(255, 255, 255));
+        g_afterDisplayChange = AfterChange(WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+        g_laidOut = g_saver;
+        UpdateWindow(g_display);
+        g_erased = GetPixel(dc, 9, 9);
+        g_mark = SetPixel(dc, 7, 7, RGB(255, 255, 255));
     } else {
         g_mark = GetPixel(dc, 7, 7);
         for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
@@ -104,10 +126,17 @@ INT_PTR RunDisplay(UINT milliseconds)
 TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
 {
     // Pictures a quarter of the screen exceed their tenth: each is replaced by a resized copy.
-    StoreTenPictures(GetSystemMetrics(SM_CXVIRTUALSCREEN) / 4,
-                     GetSystemMetrics(SM_CYVIRTUALSCREEN) / 4);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    StoreTenPictures(width / 4, height / 4);
     const int cursorBefore = CursorCount();
     EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
+    for (const ImageSlot& slot : g_laidOut.slots) {   // halved once, to fit a fifth of the screen
+        EXPECT_TRUE(slot.bitmap && slot.cx == width / 8 && slot.cy == height / 8 && slot.x > 0
+                    && slot.y > 0 && slot.x + slot.cx <= width && slot.y + slot.cy <= height)
+            << "after display changes: " << slot.cx << "x" << slot.cy << " at " << slot.x << ","
+            << slot.y;
+    }
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
     EXPECT_EQ(cursorBefore, CursorCount()) << "the cursor is shown once per display";
 
@@ -116,15 +145,32 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
 }
 
-TEST(SaverWindow, KeepsCoveringTheScreenThroughADpiChangeAndErasesItOnlyOnce)
+TEST(SaverWindow, StaysOnTopCoversTheScreenAgainAfterDpiAndDisplayChangesAndErasesOnlyThen)
 {
     StoreTenPictures(0, 0);
-    EXPECT_EQ(0, RunDisplay(300));
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    // A window of another program kept on top: neither owner nor owned by the display.
+    const WNDCLASSA onTop = {0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             "Corvelle test on top"};
+    RegisterClassA(&onTop);
+    g_topmost = RECT{left + 200, top + 200, left + 260, top + 260};
+    HWND topmost = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, onTop.lpszClassName, "",
+                                   WS_POPUP | WS_VISIBLE, left + 200, top + 200, 60, 60, nullptr,
+                                   nullptr, nullptr, nullptr);
+    EXPECT_EQ(0, RunDisplay(300));
+    DestroyWindow(topmost);
+    EXPECT_EQ(g_display, g_atTopmost) << "the window seen at the centre of one kept on top";
     const RECT expected = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                           top + GetSystemMetrics(SM_CYVIRTUALSCREEN)}, got = g_afterDpiChange;
-    EXPECT_TRUE(EqualRect(&expected, &got))
-        << "got " << got.left << "," << got.top << "-" << got.right << "," << got.bottom;
+                           top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const struct {
+        const char* change;
+        RECT got;
+    } changes[] = {{"DPI", g_afterDpiChange}, {"display", g_afterDisplayChange}};
+    for (const auto& [change, got] : changes) {
+        EXPECT_TRUE(EqualRect(&expected, &got)) << change << " change: got " << got.left << ","
+            << got.top << "-" << got.right << "," << got.bottom;
+    }
+    EXPECT_EQ(RGB(0, 0, 0), g_erased) << "a display change leaves the screen unerased";
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
 }
 
