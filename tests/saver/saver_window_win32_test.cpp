@@ -4,12 +4,16 @@
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
 #include "saver/saver_window.h"
+#include "scratch.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,14 +36,12 @@ int FreeGdiObjects(void (*whileNoneFree)() = nullptr)
 // Stores ten copies of one 32-bit picture, or ten empty paths when width is 0.
 void StoreTenPictures(int width, int height)
 {
-    char folder[MAX_PATH];
-    GetTempPathA(sizeof folder, folder);
     const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
     const BITMAPFILEHEADER file = {0x4D42, headers + 4 * width * height, 0, 0, headers};
     const BITMAPINFOHEADER info = {sizeof info, width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::string data(reinterpret_cast<const char*>(&file), sizeof file);
     data.append(reinterpret_cast<const char*>(&info), sizeof info).append(4 * width * height, 'c');
-    const std::string path = width ? std::string(folder) + "window-test.bmp" : "";
+    const std::string path = width ? ScratchFolder() + "\\window-test.bmp" : "";
     std::ofstream(path, std::ios::binary) << data;
     for (int picture = 1; picture <= 10; ++picture) {
         RegSetKeyValueA(HKEY_CURRENT_USER, "SoftWare\\Tessarel\\Corvelle",
@@ -55,13 +57,31 @@ int CursorCount()
     return count;
 }
 
-// The display's window, as the dialog manager hands it over: no other window is looked at.
+// The display's window, as the dialog manager hands it over: no other window is looked at; its
+// state and the second on the clock once it has started, and the ticks it was given.
 HWND g_display;
+SaverState g_started;
+std::time_t g_startSecond;
+int g_ticks;
 INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG)
-        g_display = window;
-    return SaverDialogProc(window, message, wParam, lParam);
+    g_display = window;
+    g_ticks += message == WM_TIMER;
+    const INT_PTR result = SaverDialogProc(window, message, wParam, lParam);
+    if (message == WM_INITDIALOG) {
+        g_started = g_saver;
+        g_startSecond = std::time(nullptr);
+    }
+    return result;
+}
+
+// Where and which way each slot started.
+std::string Layout(const SaverState& state)
+{
+    std::ostringstream text;
+    for (const ImageSlot& slot : state.slots)
+        text << slot.x << "," << slot.y << " " << slot.dx << "," << slot.dy << "; ";
+    return text.str();
 }
 
 // As seen while the display ran.
@@ -130,6 +150,7 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     StoreTenPictures(width / 4, height / 4);
     const int cursorBefore = CursorCount();
+    std::srand(1);
     EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
     for (const ImageSlot& slot : g_laidOut.slots) {   // halved once, to fit a fifth of the screen
         EXPECT_TRUE(slot.bitmap && slot.cx == width / 8 && slot.cy == height / 8 && slot.x > 0
@@ -140,9 +161,18 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
     EXPECT_EQ(cursorBefore, CursorCount()) << "the cursor is shown once per display";
 
+    // A second start in another second lays the pictures out anew, from the generator as it was.
+    const std::string firstLayout = Layout(g_started);
+    while (std::time(nullptr) == g_startSecond)
+        Sleep(20);
     const int freeBefore = FreeGdiObjects();
+    std::srand(1);
+    g_ticks = 0;
     EXPECT_EQ(0, RunDisplay(2500));   // some 500 ticks and paints
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
+    EXPECT_NE(firstLayout, Layout(g_started)) << "the same layout in two seconds";
+    // A 1 ms timer gives some 64 ticks a second on Windows and 100 on Wine, one of 250 ms 4.
+    EXPECT_GE(g_ticks, 100) << "ticks in five seconds";
 }
 
 TEST(SaverWindow, StaysOnTopCoversTheScreenAgainAfterDpiAndDisplayChangesAndErasesOnlyThen)
