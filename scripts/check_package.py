@@ -86,7 +86,7 @@ def msi_fields(msi, work):
     for folder, _, names in os.walk(work):
         for name in names:
             path = os.path.join(folder, name)
-            if name == "SummaryInformation":   # the raw form of _SummaryInformation.idt
+            if name.endswith("SummaryInformation"):   # the raw form of _SummaryInformation.idt
                 continue
             with open(path, "rb") as f:
                 lines = f.read().split(b"\n")
