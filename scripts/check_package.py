@@ -201,7 +201,7 @@ def check_signing(work, clones, wine):
          "wrong password"),
         ("old encryption", dict(with_file, CORVELLE_SIGNING_CERT=f"{work}/old.p12"),
          "old encryption"),
-        ("a wrong PIN", dict(on_token, CORVELLE_SIGNING_PASSWORD_FILE=wrong), "PIN incorrect")]
+        ("a wrong PIN", dict(on_token, CORVELLE_SIGNING_PASSWORD_FILE=wrong), "refuses the PIN")]
     for case, key, message in refused:
         code, output, folder = package(clones[0], build=f"build/{case.split()[-1]}", **key)
         left = [f for f in os.listdir(folder) if f.startswith("corvelle-")
