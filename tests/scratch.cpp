@@ -21,7 +21,8 @@ bool IsLeftover(const std::string& name)
 {
     if (name == g_name || name.rfind(kName, 0) != 0)
         return name == g_name;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, std::strtoul(&name[kName.size()], nullptr, 10));
+    const DWORD id = std::strtoul(&name[kName.size()], nullptr, 10);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
     const bool ended = process ? WaitForSingleObject(process, 0) == WAIT_OBJECT_0
                                : GetLastError() != ERROR_ACCESS_DENIED;
     if (process)
@@ -49,9 +50,7 @@ struct Scratch : testing::Environment {
             if (!IsLeftover(name) || RegDeleteTreeA(software, name) != ERROR_SUCCESS)
                 ++i;   // kept: a deleted key's place goes to the next one
         }
-        std::error_code ignored;
-        for (const auto& entry : std::filesystem::directory_iterator(g_folder.parent_path(),
-                                                                     ignored)) {
+        for (const auto& entry : std::filesystem::directory_iterator(g_folder.parent_path())) {
             if (IsLeftover(entry.path().filename().string()))
                 RemoveFolder(entry.path());
         }

@@ -1,5 +1,4 @@
-// The display run in this process: cursor, z-order, DPI and display changes, erases, endings at
-// once, GDI objects.
+// The display run in this process: cursor, layout, ticks, z-order, screen changes, erases, GDI.
 #include "res/resource.h"
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
@@ -75,33 +74,40 @@ INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LP
     return result;
 }
 
-// Where and which way each slot started.
+// Where each slot lies, how large it is and which way it moves.
 std::string Layout(const SaverState& state)
 {
     std::ostringstream text;
     for (const ImageSlot& slot : state.slots)
-        text << slot.x << "," << slot.y << " " << slot.dx << "," << slot.dy << "; ";
+        text << slot.x << "," << slot.y << " " << slot.cx << "x" << slot.cy << " " << slot.dx << ","
+             << slot.dy << "; ";
     return text.str();
 }
 
 // As seen while the display ran.
 int g_cursorWhileShown;
-RECT g_topmost;                                  // a window of ours that stays on top
-HWND g_atTopmost;                                // the window seen at its centre
-RECT g_afterDpiChange, g_afterDisplayChange;
+POINT g_onTop;                    // the centre of a window of ours that stays on top
+HWND g_atOnTop;                   // the window seen there
+std::string g_afterDpiChange, g_afterDisplayChange;
 COLORREF g_erased, g_mark;
-SaverState g_laidOut;                            // the slots right after the display changes
+SaverState g_laidOut;             // the slots right after the display changes
+
+std::string Text(const RECT& r)
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " to " + std::to_string(r.right)
+        + "," + std::to_string(r.bottom);
+}
 
 // Moves the display to a small rectangle, as a DPI or display change might leave it, and sends it
-// the change; returns where the display is then.
-RECT AfterChange(UINT message, WPARAM wParam, LPARAM lParam)
+// the change (a display change three times); returns where the display is then.
+std::string AfterChange(UINT message, WPARAM wParam, LPARAM lParam)
 {
     SetWindowPos(g_display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT got;
     for (int times = message == WM_DISPLAYCHANGE ? 3 : 1; times > 0; --times)
         SendMessageA(g_display, message, wParam, lParam);
+    RECT got;
     GetWindowRect(g_display, &got);
-    return got;
+    return Text(got);
 }
 
 // First call: looks at the display, sends it a DPI change and display changes, sees the erase
@@ -112,8 +118,7 @@ void CALLBACK InspectThenEnd(HWND, UINT, UINT_PTR, DWORD)
     HDC dc = GetDC(g_display);
     if (g_mark == CLR_INVALID) {
         g_cursorWhileShown = CursorCount();
-        g_atTopmost = WindowFromPoint(POINT{(g_topmost.left + g_topmost.right) / 2,
-                                            (g_topmost.top + g_topmost.bottom) / 2});
+        g_atOnTop = WindowFromPoint(g_onTop);
         RECT suggested = {10, 10, 110, 90};
         g_afterDpiChange = AfterChange(WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
         SetPixel(dc, 9, 9, RGB(255, 255, 255));
@@ -155,8 +160,7 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     for (const ImageSlot& slot : g_laidOut.slots) {   // halved once, to fit a fifth of the screen
         EXPECT_TRUE(slot.bitmap && slot.cx == width / 8 && slot.cy == height / 8 && slot.x > 0
                     && slot.y > 0 && slot.x + slot.cx <= width && slot.y + slot.cy <= height)
-            << "after display changes: " << slot.cx << "x" << slot.cy << " at " << slot.x << ","
-            << slot.y;
+            << "laid out after display changes: " << Layout(g_laidOut);
     }
     EXPECT_EQ(cursorBefore - 1, g_cursorWhileShown);
     EXPECT_EQ(cursorBefore, CursorCount()) << "the cursor is shown once per display";
@@ -178,37 +182,25 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
 TEST(SaverWindow, StaysOnTopCoversTheScreenAgainAfterDpiAndDisplayChangesAndErasesOnlyThen)
 {
     StoreTenPictures(0, 0);
+    // A sticky note that another program keeps on top: neither owner nor owned by the display.
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-    // A window of another program kept on top: neither owner nor owned by the display.
-    const WNDCLASSA onTop = {0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             "Corvelle test on top"};
-    RegisterClassA(&onTop);
-    g_topmost = RECT{left + 200, top + 200, left + 260, top + 260};
-    HWND topmost = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, onTop.lpszClassName, "",
-                                   WS_POPUP | WS_VISIBLE, left + 200, top + 200, 60, 60, nullptr,
-                                   nullptr, nullptr, nullptr);
+    HWND onTop = CreateWindowExA(WS_EX_TOPMOST, "Edit", "", WS_POPUP | WS_VISIBLE, left + 200,
+                                 top + 200, 60, 60, nullptr, nullptr, nullptr, nullptr);
+    g_onTop = POINT{left + 230, top + 230};
     EXPECT_EQ(0, RunDisplay(300));
-    DestroyWindow(topmost);
-    EXPECT_EQ(g_display, g_atTopmost) << "the window seen at the centre of one kept on top";
-    const RECT expected = {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                           top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const struct {
-        const char* change;
-        RECT got;
-    } changes[] = {{"DPI", g_afterDpiChange}, {"display", g_afterDisplayChange}};
-    for (const auto& [change, got] : changes) {
-        EXPECT_TRUE(EqualRect(&expected, &got)) << change << " change: got " << got.left << ","
-            << got.top << "-" << got.right << "," << got.bottom;
-    }
+    DestroyWindow(onTop);
+    EXPECT_EQ(g_display, g_atOnTop) << "the window seen at the centre of one kept on top";
+    const std::string screen = Text(RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                         top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    EXPECT_EQ(screen, g_afterDpiChange) << "after a DPI change";
+    EXPECT_EQ(screen, g_afterDisplayChange) << "after display changes";
     EXPECT_EQ(RGB(0, 0, 0), g_erased) << "a display change leaves the screen unerased";
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
 }
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
 {
-    g_saver = SaverState{};
-    g_saver.screenWidth = g_saver.screenHeight = 100;
-    g_saver.imageCount = 2;
+    g_saver = SaverState{100, 100, {}, 2, {}, 0, 0, 0, 0, 0};
     DeleteObject(CopyImage(CreateBitmap(8, 8, 1, 32, nullptr), IMAGE_BITMAP, 4, 4,
                            LR_COPYDELETEORG));   // what the first copy sets up stays out
     const int freeBefore = FreeGdiObjects();
