@@ -91,8 +91,10 @@ def msi_fields(msi, work):
                 continue
             with open(path, "rb") as f:
                 lines = f.read().split(b"\n")
-            fields[os.path.relpath(path, work)] = [
-                line for line in lines if not re.match(rb"ProductCode\t|(9|12|13)\t", line)]
+            if name in ("Property.idt", "_SummaryInformation.idt"):
+                lines = [line for line in lines
+                         if not re.match(rb"ProductCode\t|(9|12|13)\t", line)]
+            fields[os.path.relpath(path, work)] = lines
     return fields
 
 
@@ -111,13 +113,17 @@ def check_reproducible(work, clones):
             if a.read() != b.read():
                 fail(f"two builds of one commit differ: {first} and {second}")
     msis = [released(f, ".msi") for f in built]
-    if msi_fields(msis[0], f"{work}/dump-a") != msi_fields(msis[1], f"{work}/dump-b"):
+    msi_a = msi_fields(msis[0], f"{work}/dump-a")
+    if msi_a != msi_fields(msis[1], f"{work}/dump-b"):
         fail(f"the MSIs differ beyond the product and package codes and times: {msis}")
-    for path in [os.path.join(built[0], "corvelle.scr"), released(built[0], ".zip"), msis[0]]:
-        with open(path, "rb") as f:
-            data = f.read()
-        if any(os.path.basename(c).encode() in data for c in clones):
-            fail(f"{path} holds the folder it was built in")
+    # No build folder in the .scr, in any file of the zip or in the MSI's tables and cabinet.
+    with zipfile.ZipFile(released(built[0], ".zip")) as archive:
+        contents = [archive.read(name) for name in archive.namelist()]
+    contents += [b"\n".join(lines) for lines in msi_a.values()]
+    with open(os.path.join(built[0], "corvelle.scr"), "rb") as f:
+        contents.append(f.read())
+    if any(os.path.basename(clones[0]).encode() in data for data in contents):
+        fail(f"a file of {built[0]} holds the folder it was built in")
     say("two clones packaged alike: corvelle.scr and the zip byte for byte, the MSI but for its "
         "codes and times, no build folder in any")
 
