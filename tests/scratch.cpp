@@ -21,8 +21,7 @@ bool IsLeftover(const std::string& name)
 {
     if (name == g_name || name.rfind(kName, 0) != 0)
         return name == g_name;
-    const DWORD id = std::strtoul(&name[kName.size()], nullptr, 10);
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, std::atoi(&name[kName.size()]));
     const bool ended = process ? WaitForSingleObject(process, 0) == WAIT_OBJECT_0
                                : GetLastError() != ERROR_ACCESS_DENIED;
     if (process)

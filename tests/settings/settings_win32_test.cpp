@@ -59,7 +59,7 @@ std::string Stored(int picture)
     DWORD type = 0, size = 1024;
     char data[1024] = {};
     if (RegGetValueA(HKEY_CURRENT_USER, kKey, ("File" + std::to_string(picture)).c_str(),
-                     RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
+                     RRF_RT_ANY | RRF_NOEXPAND, &type, data, &size) != ERROR_SUCCESS)
         return "none";
     return "type " + std::to_string(type) + ", " + std::to_string(size) + " bytes: " + data;
 }
@@ -166,7 +166,8 @@ std::string Browse(HWND settings, int picture, const std::string& opensOn, const
 
 TEST(SettingsDialog, OkStoresAllTenTypedFieldsAsFull260ByteStringsCancelAndCloseNothing)
 {
-    const auto typed = [](int picture) { return "c:\\" + std::string(297, 'a' + picture); };
+    // Each longer than a field shows; the first seven shorter than 259, the last three cut there.
+    const auto typed = [](int k) { return "c:\\" + std::string(30 * k + 27, 'a' + k); };
     const struct {
         const char* name;
         UINT message;
