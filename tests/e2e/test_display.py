@@ -124,6 +124,7 @@ def test_one_copy_at_a_time_and_no_preview(wine, display):
     assert program.wait(30) == 0
 
     settings = wine.start(SCR, "/c:1234")
-    assert wait_until(wine.windows, 60) and not wine.saver_window(), settings.output()
+    assert wait_until(wine.windows, 60) and not wine.saver_window(), \
+        f"no settings: exit {settings.wait(0)}; {settings.output()}"
     assert wine.run(SCR, "/s") == 1
     settings.kill()
