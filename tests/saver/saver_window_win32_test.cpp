@@ -172,11 +172,11 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     const int freeBefore = FreeGdiObjects();
     std::srand(1);
     g_ticks = 0;
-    EXPECT_EQ(0, RunDisplay(2500));   // some 500 ticks and paints
+    EXPECT_EQ(0, RunDisplay(1500));   // some 300 ticks and paints
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
     EXPECT_NE(firstLayout, Layout(g_started)) << "the same layout in two seconds";
     // A 1 ms timer gives some 64 ticks a second on Windows and 100 on Wine, one of 250 ms 4.
-    EXPECT_GE(g_ticks, 100) << "ticks in five seconds";
+    EXPECT_GE(g_ticks, 100) << "ticks in three seconds";
 }
 
 TEST(SaverWindow, StaysOnTopCoversTheScreenAgainAfterDpiAndDisplayChangesAndErasesOnlyThen)
