@@ -2,6 +2,7 @@
 start them, point, type, read the screen. The run command, the benchmark and the tests share it."""
 
 import os
+import re
 import signal
 import subprocess
 import tempfile
@@ -167,6 +168,16 @@ class Session:
             f.write("\r\n".join(lines) + "\r\n")
         if self.run("reg", "import", windows_path(path)) != 0:
             raise RuntimeError("reg import failed")
+
+    def stored_pictures(self):
+        """The picture list's string values as Wine's own reg.exe exports them, {picture: text},
+        each text up to its first NUL."""
+        path = os.path.join(self.dir, "exported.reg")
+        if self.run("reg", "export", PICTURE_KEY, windows_path(path), "/y") != 0:
+            raise RuntimeError("reg export failed")
+        with open(path, encoding="utf-16") as f:
+            values = re.findall(r'^"File(\d+)"="(.*)"\r?$', f.read(), re.M)
+        return {int(k): text.replace("\\\\", "\\") for k, text in values}
 
     def screenshot(self):
         return ImageGrab.grab(xdisplay=self.display).convert("RGB")

@@ -55,7 +55,9 @@ bool BrowseForBitmap()
     request.lpstrTitle = "Select bitmap";
     request.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     request.lpstrDefExt = "bmp";
-    if (openFileName(&request) == 0)
+    // A path too long for the buffer fails, but Wine counts the limit in characters and may
+    // fill all 260 bytes with a longer UTF-8 path and no terminator: too long all the same.
+    if (openFileName(&request) == 0 || std::memchr(chosen, '\0', sizeof chosen) == nullptr)
         return false;
     std::memcpy(g_pickedPath, chosen, sizeof g_pickedPath);
     return true;

@@ -11,7 +11,8 @@ extern const char kImageListKey[];
 extern char g_pathBuffer[kPathBufferSize + 1];
 
 // Reads value File<picture> (1..10) into g_pathBuffer, at most 260 bytes, and terminates it at
-// the delivered length. Returns the registry status: 0 on success, anything else means missing.
+// the delivered length. Returns the registry status: 0 on success, anything else means missing;
+// ERROR_MORE_DATA tells a value that exists but is too long to read.
 long ReadImageSetting(int picture);
 
 // Writes all 260 bytes of g_pathBuffer as the string value File<picture>. Returns the registry

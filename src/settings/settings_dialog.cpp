@@ -23,9 +23,20 @@ INT_PTR OnInitDialog(HWND dialog)
 INT_PTR OnOk(HWND dialog)
 {
     for (int picture = 1; picture <= kPictureCount; ++picture) {
+        const int field = IDC_FILE1 + picture - 1;
+        // A value too long to be read showed as an empty field. Unless the user gave that field a
+        // path, it stays as it is: it may be a longer path that an earlier version or another
+        // tool stored, in a code page that took fewer bytes.
+        if (!SendDlgItemMessageA(dialog, field, EM_GETMODIFY, 0, 0)
+            && ReadImageSetting(picture) == ERROR_MORE_DATA)
+            continue;
         // Zero filler rather than whatever path the buffer held before.
         std::memset(g_pathBuffer, 0, sizeof g_pathBuffer);
-        GetDlgItemTextA(dialog, IDC_FILE1 + picture - 1, g_pathBuffer, kPathBufferSize);
+        GetDlgItemTextA(dialog, field, g_pathBuffer, kPathBufferSize);
+        // Only UTF-8 has characters that a cut at the limit can split; where the system runs this
+        // program in another code page every byte of the text is read as it is.
+        if (GetACP() == CP_UTF8)
+            TrimPartialCharacter(g_pathBuffer);
         WriteImageSetting(picture);
     }
     EndDialog(dialog, 0);
@@ -41,8 +52,11 @@ INT_PTR OnCancel(HWND dialog)
 
 INT_PTR OnBrowse(HWND dialog, int picture)
 {
-    if (BrowseForBitmap())
-        SetDlgItemTextA(dialog, IDC_FILE1 + picture - 1, g_pickedPath);
+    const int field = IDC_FILE1 + picture - 1;
+    if (BrowseForBitmap()) {
+        SetDlgItemTextA(dialog, field, g_pickedPath);
+        SendDlgItemMessageA(dialog, field, EM_SETMODIFY, TRUE, 0);   // the user's own choice
+    }
     return FALSE;
 }
 

@@ -42,11 +42,11 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
     far = write_bmp(f"{pics}/far.bmp", (90, 90), NEVER[0])
     wine.store_pictures({
         1: framed_bmp(f"{pics}/r.bmp", (700, 500), RED, edge=2),
-        2: framed_bmp(f"{pics}/green-with-a-longer-name.bmp", (300, 200), GREEN),
+        2: framed_bmp(f"{pics}/写真 αβγ/ひまわり.bmp", (300, 200), GREEN),   # no code page has all
         4: windows_path(f"{pics}/gone.bmp"),            # stored but fails: no fallback
         5: far.encode() + bytes(300 - len(far)),        # over 260 bytes: missing
         6: 6,                                           # a number, read as raw bytes
-        7: framed_bmp(f"{pics}/café.bmp", (90, 60), ORANGE),
+        7: framed_bmp(f"{pics}/café über straße.bmp", (90, 60), ORANGE),
         8: "",
         9: windows_path(pics),
         10: far.encode() + b"x" * (260 - len(far)),     # 260 bytes, no terminator
@@ -123,8 +123,14 @@ def test_one_copy_at_a_time_and_no_preview(wine, display):
     wine.move_pointer(PARK[0] + 30, PARK[1])
     assert program.wait(30) == 0
 
+
+def test_settings_ok_writes_back_paths_in_any_language_as_they_were(wine, tmp_path):
+    stored = {1: windows_path(f"{tmp_path}/写真 αβγ/ひまわり.bmp"), 2: r"c:\café über straße.bmp"}
+    wine.store_pictures(stored)
     settings = wine.start(SCR, "/c:1234")
     assert wait_until(wine.windows, 60) and not wine.saver_window(), \
         f"no settings: exit {settings.wait(0)}; {settings.output()}"
     assert wine.run(SCR, "/s") == 1
-    settings.kill()
+    wine.x("xdotool", "key", "Return")
+    assert settings.wait(30) == 0
+    assert wine.stored_pictures() == {**{k: "" for k in range(1, 11)}, **stored}

@@ -1,5 +1,7 @@
 // The stored list, the settings dialog and its picker, the dialogs worked from a helper thread.
 #include "res/resource.h"
+#include "saver/image_loading.h"
+#include "saver/saver_state.h"
 #include "settings/bitmap_picker.h"
 #include "settings/image_store.h"
 #include "settings/settings_dialog.h"
@@ -10,47 +12,82 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 const char kKey[] = "SoftWare\\Tessarel\\Corvelle";
 const DWORD g_testThread = GetCurrentThreadId();   // where the dialogs run
+// Greek and Japanese, which no 8-bit code page holds together.
+const std::string kFolderName = "\xE5\x86\x99\xE7\x9C\x9F \xCE\xB1\xCE\xB2\xCE\xB3";
+const std::string kPictureName = "\xE3\x81\xB2\xE3\x81\xBE\xE3\x82\x8F\xE3\x82\x8A.bmp";
 
-// Polls `done` for up to 15 s; returns its last answer.
+// Polls `done` for up to 10 s; returns its last answer.
 bool WaitFor(const std::function<bool()>& done)
 {
-    for (int tries = 0; tries < 300 && !done(); ++tries)
+    for (int tries = 0; tries < 200 && !done(); ++tries)
         Sleep(50);
     return done();
 }
 
-// A visible window of the test thread (no other program's) with this caption, or any that `owner`
-// owns; null after 15 s.
+// The visible windows of the test thread (no other program's) for which `wanted` holds.
+std::vector<HWND> TestWindows(const std::function<bool(HWND)>& wanted)
+{
+    struct Search {
+        const std::function<bool(HWND)>& wanted;
+        std::vector<HWND> found;
+    } search{wanted, {}};
+    EnumThreadWindows(g_testThread, [](HWND window, LPARAM data) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(data);
+        if (IsWindowVisible(window) && search.wanted(window))
+            search.found.push_back(window);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A window of the test thread with this caption, or one that `owner` owns; null after 10 s.
 HWND WaitForWindow(const char* caption, HWND owner = nullptr)
 {
-    static struct {
-        const char* caption;
-        HWND owner, found;
-    } wanted;
-    wanted = {caption, owner, nullptr};
-    WaitFor([] {
-        EnumThreadWindows(g_testThread, [](HWND window, LPARAM) -> BOOL {
+    HWND found = nullptr;
+    WaitFor([&] {
+        const auto windows = TestWindows([&](HWND window) {
             char text[64] = "";
             GetWindowTextA(window, text, sizeof text);
-            const bool match = wanted.owner ? GetWindow(window, GW_OWNER) == wanted.owner
-                                            : std::strcmp(text, wanted.caption) == 0;
-            if (match && IsWindowVisible(window))
-                wanted.found = window;
-            return TRUE;
-        }, 0);
-        return wanted.found != nullptr;
+            return owner ? GetWindow(window, GW_OWNER) == owner : std::strcmp(text, caption) == 0;
+        });
+        found = windows.empty() ? nullptr : windows[0];
+        return found != nullptr;
     });
-    return wanted.found;
+    return found;
+}
+
+// Cancels every window of the test thread until `window` is gone: what a failed step left open
+// must not hold the test until its time limit.
+bool CloseAllUntilGone(HWND window)
+{
+    if (WaitFor([&] { return !IsWindow(window); }))
+        return true;
+    WaitFor([&] {
+        for (HWND open : TestWindows([](HWND) { return true; }))
+            PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+        return !IsWindow(window);
+    });
+    return false;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                    wide.data(), static_cast<int>(wide.size())));
+    return wide;
 }
 
 // What File<picture> holds: its type, length and text up to the first NUL, or "none".
@@ -71,33 +108,49 @@ std::string Field(HWND dialog, int picture)
     return text;
 }
 
-// Types over the whole text of the field, key by key as a keyboard posts them.
+// Types over the whole text of the field, as a keyboard posts it: one UTF-16 unit per message.
 void Type(HWND dialog, int picture, const std::string& text)
 {
     HWND field = GetDlgItem(dialog, IDC_FILE1 + picture - 1);
     SendMessageA(field, EM_SETSEL, 0, -1);
-    for (const char key : text)
-        PostMessageA(field, WM_CHAR, static_cast<unsigned char>(key), 0);
+    for (const wchar_t unit : Wide(text))
+        PostMessageW(field, WM_CHAR, unit, 0);
 }
+
+// Some text `times` over.
+std::string Repeat(const std::string& text, int times)
+{
+    std::string repeated;
+    while (times-- > 0)
+        repeated += text;
+    return repeated;
+}
+
+// 200 characters, 60 of them accented, as an earlier version stored them from a Western code
+// page: 260 bytes there, 320 in UTF-8 with the filler, so too long to read now.
+const std::string kOldPath = "c:\\" + Repeat("\xC3\xA9", 60) + std::string(137, 'o');
 
 // Runs the dialog over a stored list; `user` gets it once it shows and must end it.
 void UseSettings(const std::function<void(HWND)>& user)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File1", REG_SZ, "c:\\stored.bmp", 14);
-    const std::string tooLong(261, 'x');   // a value longer than 260 bytes: shown empty
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File2", REG_BINARY, tooLong.data(), 261);
-    const std::string full(260, 'a');   // 260 bytes and no terminator, after a shorter value
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File3", REG_BINARY, full.data(), 260);
-    // A step that goes wrong leaves the dialog open: the test's time limit then ends it.
+    const std::string full(260, 'a'), tooLong(261, 'x');
+    // 260 bytes and no terminator, then a shorter value without one: none of the first may stay.
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File1", REG_BINARY, full.data(), 260);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File2", REG_BINARY, "xyz", 3);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File3", REG_BINARY, tooLong.data(), 261);
+    std::wstring old = Wide(kOldPath);
+    old.resize(260);
+    RegSetKeyValueW(HKEY_CURRENT_USER, Wide(kKey).c_str(), L"File4", REG_SZ, old.data(), 520);
     std::thread helper([&] {
         HWND dialog = WaitForWindow("Corvelle Settings");
         ASSERT_NE(nullptr, dialog);
         for (int picture = 1; picture <= 10; ++picture) {
-            const std::string expected = picture == 1 ? "c:\\stored.bmp" : picture == 3 ? full : "";
-            EXPECT_EQ(expected, Field(dialog, picture)) << "field " << picture << " on opening";
+            const std::string shown = picture == 1 ? full : picture == 2 ? "xyz" : "";
+            EXPECT_EQ(shown, Field(dialog, picture)) << "field " << picture << " on opening";
         }
         user(dialog);
+        EXPECT_TRUE(CloseAllUntilGone(dialog)) << "the settings dialog did not end";
     });
     EXPECT_EQ(0, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
                                  SettingsDialogProc, 0));
@@ -109,9 +162,21 @@ bool WriteBitmap(const std::string& path)
 {
     const char bytes[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0,
                             1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4};
-    std::ofstream file((L"\\\\?\\" + std::wstring(path.begin(), path.end())).c_str(),
-                       std::ios::binary);
+    std::ofstream file((L"\\\\?\\" + Wide(path)).c_str(), std::ios::binary);
     return bool(file.write(bytes, sizeof bytes).flush());
+}
+
+// Whether each stored value shows on the display: the bitmap loaded for each slot.
+std::string Loaded()
+{
+    LoadImageSet();
+    std::string loaded;
+    for (ImageSlot& slot : g_saver.slots) {
+        loaded += slot.bitmap ? "1" : "0";
+        DeleteObject(static_cast<HBITMAP>(slot.bitmap));
+        slot.bitmap = nullptr;
+    }
+    return loaded;
 }
 
 // The picker's file type and the names its list offers.
@@ -132,20 +197,24 @@ std::string Offered(HWND picker)
     return offered;
 }
 
-// Browses for `picture`: checks the name the picker opens on and, in the folder of an earlier
-// choice, what it offers; then has a missing name refused, types and presses `button`. Returns the
-// field afterwards. The name field is the edit in the picker's cmb13 (as in Wine), or edt1.
+// Browses for `picture`: checks the name the picker opens on, that the settings dialog stays
+// usable and, given `offered`, what the picker offers; then has a missing name refused, types and
+// presses `button`. Returns the field afterwards. The name field is the edit in the picker's
+// cmb13 (as in Wine), or edt1.
 std::string Browse(HWND settings, int picture, const std::string& opensOn, const char* typed,
                    int button, const std::string& offered = "")
 {
     PostMessageA(settings, WM_COMMAND, IDC_BROWSE1 + picture - 1, 0);
     HWND picker = WaitForWindow("Select bitmap");
-    HWND combo = picker ? GetDlgItem(picker, cmb13) : nullptr;
+    if (picker == nullptr)
+        return "no picker";
+    HWND combo = GetDlgItem(picker, cmb13);
     HWND inner = combo ? FindWindowExA(combo, nullptr, "ComboBox", nullptr) : nullptr;
     HWND name = inner ? FindWindowExA(inner, nullptr, "Edit", nullptr) : GetDlgItem(picker, edt1);
     char text[600] = "";
     SendMessageA(name, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     EXPECT_EQ(opensOn, text) << "name the picker for picture " << picture << " opens on";
+    EXPECT_TRUE(IsWindowEnabled(settings)) << "the settings dialog behind picker " << picture;
     EXPECT_EQ(offered, offered.empty() ? offered : Offered(picker))
         << "offered for picture " << picture;
     if (typed != nullptr) {
@@ -158,58 +227,96 @@ std::string Browse(HWND settings, int picture, const std::string& opensOn, const
         SetWindowTextA(name, typed);
     }
     PostMessageA(picker, WM_COMMAND, button, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(picker); })) << "picker " << picture << " open";
-    return Field(settings, picture);
+    return CloseAllUntilGone(picker) ? Field(settings, picture) : "picker left open";
 }
 
 }  // namespace
 
-TEST(SettingsDialog, OkStoresAllTenTypedFieldsAsFull260ByteStringsCancelAndCloseNothing)
+TEST(SettingsDialog, OkStoresTypedFieldsAsFull260ByteStringsAndKeepsUnreadableOnesCancelNothing)
 {
-    // Each longer than a field shows; the first seven shorter than 259, the last three cut there.
-    const auto typed = [](int k) { return "c:\\" + std::string(30 * k + 27, 'a' + k); };
+    // Each longer than a field shows; 1 to 7 shorter than 259 bytes, 8 cut there. 9 names a
+    // picture in a folder of Greek and Japanese letters; 10, of three-byte characters, is cut
+    // where a character ends. 4, too long to read, and 5, missing, are left alone.
+    const std::string picture9 = ScratchFolder() + "\\" + kFolderName + "\\" + kPictureName;
+    const auto typed = [&](int k) {
+        return k == 9 ? picture9 : k == 10 ? "c:\\" + kFolderName + Repeat(kPictureName.substr(0, 3), 90)
+                                 : "c:\\" + std::string(30 * k + 27, 'a' + k);
+    };
+    ASSERT_TRUE(CreateDirectoryA((ScratchFolder() + "\\" + kFolderName).c_str(), nullptr)
+                && WriteBitmap(picture9));
     const struct {
         const char* name;
         UINT message;
         WPARAM command;
-    } endings[] = {{"Cancel", WM_COMMAND, IDCANCEL}, {"close", WM_SYSCOMMAND, SC_CLOSE},
-                   {"OK", WM_COMMAND, IDOK}};
+        bool keyDeleted;   // only OK makes it anew
+    } endings[] = {{"Cancel", WM_COMMAND, IDCANCEL, true}, {"close", WM_SYSCOMMAND, SC_CLOSE, true},
+                   {"OK", WM_COMMAND, IDOK, false}, {"OK on no key", WM_COMMAND, IDOK, true}};
     for (const auto& ending : endings) {
         UseSettings([&](HWND dialog) {
-            for (int picture = 1; picture <= 10; ++picture)
-                Type(dialog, picture, typed(picture));
-            RegDeleteTreeA(HKEY_CURRENT_USER, kKey);   // only OK makes it anew
+            for (int picture = 1; picture <= 10; ++picture) {
+                if (picture != 4 && picture != 5)
+                    Type(dialog, picture, typed(picture));
+            }
+            if (ending.keyDeleted)
+                RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
             PostMessageA(dialog, ending.message, ending.command, 0);
         });
-        for (int picture = 1; picture <= 10; ++picture) {
-            const std::string expected = "type 1, 260 bytes: " + typed(picture).substr(0, 259);
-            EXPECT_EQ(ending.command == IDOK ? expected : "none", Stored(picture))
-                << ending.name << ", File" << picture;
+        const bool ok = ending.command == IDOK;
+        const std::string full = "type 1, 260 bytes: ";
+        for (int picture = 1; picture <= 9; ++picture) {
+            const std::string expected = picture == 4 && !ending.keyDeleted
+                ? "type 1, 320 bytes: " + kOldPath
+                : full + (picture == 4 || picture == 5 ? "" : typed(picture).substr(0, 259));
+            EXPECT_EQ(ok ? expected : "none", Stored(picture)) << ending.name << ", File" << picture;
+        }
+        // Cut within 259 bytes where a character ends: a prefix of what was typed.
+        const std::string stored = Stored(10), whole = typed(10);
+        const std::string cut = stored.substr(std::min(stored.size(), full.size()));
+        EXPECT_TRUE(ok ? stored.rfind(full, 0) == 0 && cut.size() <= 259 && cut.size() >= 200
+                             && whole.compare(0, cut.size(), cut) == 0
+                             && (whole[cut.size()] & 0xC0) != 0x80
+                       : stored == "none")
+            << ending.name << ", File10: " << stored;
+        if (ok) {
+            EXPECT_EQ('1', Loaded()[8]) << ending.name << ": the picture typed for 9 not shown";
         }
     }
 }
 
-TEST(BitmapPicker, OffersBitmapsRefusesMissingFilesChoosesCancelsAndSurvivesAPathTooLong)
+TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAPathTooLong)
 {
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr)
         GTEST_SKIP() << "works the controls of Wine's file dialog, which Windows' lacks";
-    std::string folder = ScratchFolder() + "\\picker", deep = folder;
+    std::string folder = ScratchFolder() + "\\" + kFolderName, deep = folder;
     for (CreateDirectoryA(folder.c_str(), nullptr); deep.size() < 200;)
         CreateDirectoryA((deep += "\\" + std::string(40, 'd')).c_str(), nullptr);
-    // Typed without extension, this 256-character name gets ".bmp" from the picker (both files
-    // exist), and 260 characters and the NUL do not fit its 260-byte buffer: the call fails.
-    const std::string first = folder + "\\first.bmp";
+    // Typed without extension, this 256-byte name gets ".bmp" from the picker (both files
+    // exist), and 260 bytes and the NUL do not fit its 260-byte buffer: the call fails, or fills
+    // the buffer without a terminator where the limit is counted in characters.
+    const std::string first = folder + "\\" + kPictureName;
     const std::string tooLong = deep + "\\" + std::string(255 - deep.size(), 'n');
     ASSERT_TRUE(WriteBitmap(first) && WriteBitmap(tooLong) && WriteBitmap(tooLong + ".bmp")
                 && WriteBitmap(folder + "\\notes.txt"));
-    const std::string offered = "Bitmap: " + std::string(40, 'd') + ", first.bmp";
+    const std::string offered = "Bitmap: " + std::string(40, 'd') + ", " + kPictureName;
     UseSettings([&](HWND settings) {
         SetDlgItemTextA(settings, IDC_FILE7, "kept");
         EXPECT_EQ(first, Browse(settings, 3, "", first.c_str(), IDOK)) << "choice fills field 3";
-        EXPECT_EQ("kept", Browse(settings, 7, "first.bmp", "other.bmp", IDCANCEL, offered))
+        EXPECT_EQ("kept", Browse(settings, 7, kPictureName, "other.bmp", IDCANCEL, offered))
             << "cancel";
-        EXPECT_EQ("kept", Browse(settings, 7, "first.bmp", tooLong.c_str(), IDOK)) << "failure";
-        EXPECT_EQ(first, Browse(settings, 5, "first.bmp", nullptr, IDOK)) << "last choice";
-        PostMessageA(settings, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ("kept", Browse(settings, 7, kPictureName, tooLong.c_str(), IDOK)) << "failure";
+        // Each button opens on the last choice and fills its own field, and no other.
+        for (int picture = 1; picture <= 10; ++picture) {
+            const std::string next = picture < 10 ? Field(settings, picture + 1) : "";
+            const std::string got = Browse(settings, picture, kPictureName, nullptr, IDOK);
+            EXPECT_TRUE(got == first && (picture == 10 || Field(settings, picture + 1) == next))
+                << "button " << picture << " gave " << got;
+            if (got != first)
+                break;
+        }
+        PostMessageA(settings, WM_COMMAND, IDOK, 0);
     });
+    // A picked file replaces even a value too long to read.
+    for (int picture = 1; picture <= 10; ++picture)
+        EXPECT_EQ("type 1, 260 bytes: " + first, Stored(picture)) << "File" << picture;
+    EXPECT_EQ("1111111111", Loaded()) << "the pictures chosen in the picker shown";
 }
