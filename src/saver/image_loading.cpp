@@ -49,7 +49,7 @@ void FitImage(int i)
     slot.bitmap = copy;
 }
 
-void DeleteBitmap(void* bitmap)
+void ReleaseBitmap(void* bitmap)
 {
     DeleteObject(static_cast<HBITMAP>(bitmap));
 }
@@ -58,7 +58,7 @@ void DeleteSlotBitmaps()
 {
     for (ImageSlot& slot : g_saver.slots) {
         if (slot.bitmap != nullptr) {
-            DeleteBitmap(slot.bitmap);
+            ReleaseBitmap(slot.bitmap);
             slot.bitmap = nullptr;
         }
     }

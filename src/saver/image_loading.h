@@ -10,7 +10,7 @@ void LoadImageSet();
 void FitImage(int i);
 
 // Deletes one slot's bitmap (an HBITMAP).
-void DeleteBitmap(void* bitmap);
+void ReleaseBitmap(void* bitmap);
 
 // Deletes every slot's bitmap and clears the slot's handle.
 void DeleteSlotBitmaps();

@@ -18,14 +18,18 @@ struct SaverRect {
 };
 
 struct SaverState {
-    int screenWidth, screenHeight;
+    int screenWidth, screenHeight;   // the virtual screen's size, which the pictures move on
     ImageSlot slots[kSlotCount];
     int imageCount;            // loaded pictures, at least 2: the divisor of the fitting
-    SaverRect updateRect;      // captured once after the window is shown; every tick repaints it
-    int eraseDone;             // the one background erase after start-up has happened
+    SaverRect updateRect;      // the whole client area, repainted on every tick
+    int eraseDone;             // the one background erase since the window covered its desk
     int cursorOriginX, cursorOriginY;
     int placementOk;           // verdict of the current placement attempt
     int dismissed;             // the display has ended; later dismissing messages do nothing
+    int deskLeft, deskTop;     // where the virtual screen starts on the desktop
+    int monitorCount;          // with the origin and size, what tells a change of desk
+    int layoutOwed;            // the desk changed and the pictures wait to be laid out for it
+    unsigned deskChangedAt;    // when it last changed, in the system's milliseconds
 };
 
 extern SaverState g_saver;

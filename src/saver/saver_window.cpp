@@ -17,13 +17,41 @@ HBRUSH g_backgroundBrush = CreateSolidBrush(RGB(0, 0, 0));
 
 namespace {
 
-// The whole desktop, including monitors left of or above the primary one, and above the windows
-// that programs keep on top. Picture positions stay client coordinates.
+Desk ReadDesk()
+{
+    return Desk{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
+                GetSystemMetrics(SM_CMONITORS)};
+}
+
+// The whole desk the display took, including monitors left of or above the primary one. Picture
+// positions stay client coordinates. HWND_TOPMOST puts the display above the windows that are
+// always on top at this moment; one made topmost later, and the system's own higher bands, can
+// still come above it.
 void CoverVirtualScreen(HWND window)
 {
-    SetWindowPos(window, HWND_TOPMOST, GetSystemMetrics(SM_XVIRTUALSCREEN),
-                 GetSystemMetrics(SM_YVIRTUALSCREEN), g_saver.screenWidth, g_saver.screenHeight,
-                 0);
+    SetWindowPos(window, HWND_TOPMOST, g_saver.deskLeft, g_saver.deskTop, g_saver.screenWidth,
+                 g_saver.screenHeight, 0);
+}
+
+// From now on every tick repaints the whole client area, and the next erase blackens it: once
+// the window is first shown, and again each time it covers a new desk.
+void OweWholeScreen(HWND window)
+{
+    RECT update = {};
+    GetUpdateRect(window, &update, FALSE);
+    g_saver.updateRect = SaverRect{update.left, update.top, update.right, update.bottom};
+    g_saver.eraseDone = 0;
+}
+
+// Where the pointer stands now counts as still: at start-up, and after a change of desk, for
+// which the system may have moved the pointer itself.
+void ReadCursorOrigin()
+{
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    g_saver.cursorOriginX = cursor.x;
+    g_saver.cursorOriginY = cursor.y;
 }
 
 // Moving to the virtual screen can put the window on a monitor of another scaling, and the dialog
@@ -54,8 +82,7 @@ void LayOutPictures()
 void StartDisplay(HWND window)
 {
     ShowCursor(FALSE);
-    g_saver.screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    g_saver.screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    TakeDesk(ReadDesk());
     std::srand(static_cast<unsigned>(std::time(nullptr)));
 
     LayOutPictures();
@@ -63,21 +90,16 @@ void StartDisplay(HWND window)
     KeepSizeOnDpiChange(window);
     CoverVirtualScreen(window);
     ShowWindow(window, SW_SHOW);
-
-    RECT update = {};
-    GetUpdateRect(window, &update, FALSE);
-    g_saver.updateRect = SaverRect{update.left, update.top, update.right, update.bottom};
-    g_saver.eraseDone = 0;
-
-    POINT cursor = {};
-    GetCursorPos(&cursor);
-    g_saver.cursorOriginX = cursor.x;
-    g_saver.cursorOriginY = cursor.y;
+    OweWholeScreen(window);
+    ReadCursorOrigin();
     SetTimer(window, kSaverTimerId, 1, nullptr);
 }
 
+// The only timer: it steps the animation and lays the pictures out for a new desk once due.
 INT_PTR OnTimer(HWND window)
 {
+    if (TakeDueLayout(GetTickCount()))
+        LayOutPictures();
     StepImages();
     const RECT update = {g_saver.updateRect.left, g_saver.updateRect.top,
                          g_saver.updateRect.right, g_saver.updateRect.bottom};
@@ -85,7 +107,8 @@ INT_PTR OnTimer(HWND window)
     return TRUE;
 }
 
-// Only the first erase after start-up clears the screen; afterwards the frames do the wiping.
+// One erase after the window covers its desk clears the screen; afterwards the frames do the
+// wiping.
 INT_PTR OnEraseBackground()
 {
     if (g_saver.eraseDone)
@@ -109,26 +132,32 @@ INT_PTR OnDpiChanged(HWND window)
     return TRUE;
 }
 
-// A monitor plugged in, unplugged or rearranged: cover the new desktop, blacken it all once more
-// and lay the pictures out for it afresh, since their sizes and places were made for the old one.
+// A monitor plugged in, unplugged, rearranged or asleep: cover the new desk at once and blacken
+// it, and lay the pictures out for it once the burst of changes is over, since their sizes and
+// places were made for the old one. Either way the pointer may have been moved by the system.
 INT_PTR OnDisplayChange(HWND window)
 {
-    if (!AdoptScreen(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
-                     DeleteBitmap))
-        return TRUE;
-    LayOutPictures();
-    CoverVirtualScreen(window);
-    InvalidateRect(window, nullptr, TRUE);
+    if (TakeDesk(ReadDesk())) {
+        ClearForNewDesk(GetTickCount(), ReleaseBitmap);
+        CoverVirtualScreen(window);
+        InvalidateRect(window, nullptr, TRUE);
+        OweWholeScreen(window);
+    }
+    ReadCursorOrigin();
     return TRUE;
 }
 
+// Nothing says whether the system's own move of the pointer for a new desk comes before the
+// display change is told or after it: a move on a desk that is not the display's is that change.
 INT_PTR OnMouseMove(HWND window)
 {
     POINT cursor = {};
     GetCursorPos(&cursor);
-    if (IsDismissingMove(g_saver.cursorOriginX, g_saver.cursorOriginY, cursor.x, cursor.y))
-        return EndDisplay(window);
-    return TRUE;
+    if (!IsDismissingMove(g_saver.cursorOriginX, g_saver.cursorOriginY, cursor.x, cursor.y))
+        return TRUE;
+    if (IsNewDesk(ReadDesk()))
+        return OnDisplayChange(window);
+    return EndDisplay(window);
 }
 
 }  // namespace

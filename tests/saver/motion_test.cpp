@@ -8,7 +8,9 @@ namespace {
 
 ImageSlot Picture(int x, int y, int dx, int dy, int cx, int cy)
 {
-    return ImageSlot{nullptr, x, y, dx, dy, cx, cy, 0, 0};
+    ImageSlot slot{};
+    slot.x = x, slot.y = y, slot.dx = dx, slot.dy = dy, slot.cx = cx, slot.cy = cy;
+    return slot;
 }
 
 }  // namespace

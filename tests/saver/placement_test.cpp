@@ -21,7 +21,9 @@ bool AnyCornerIn(const ImageSlot& a, const ImageSlot& s)
 
 ImageSlot Sized(int x, int y, int cx, int cy)
 {
-    return ImageSlot{nullptr, x, y, 0, 0, cx, cy, 0, 0};
+    ImageSlot slot{};
+    slot.x = x, slot.y = y, slot.cx = cx, slot.cy = cy;
+    return slot;
 }
 
 void Start(int width, int height, unsigned seed)

@@ -1,4 +1,4 @@
-// The display run in this process: cursor, layout, ticks, z-order, screen changes, erases, GDI.
+// The display run in this process: cursor, layout, ticks, z-order, desk changes, erases, GDI.
 #include "res/resource.h"
 #include "saver/image_loading.h"
 #include "saver/saver_state.h"
@@ -56,17 +56,29 @@ int CursorCount()
     return count;
 }
 
+bool AnyPicture(const SaverState& state = g_saver)
+{
+    for (const ImageSlot& slot : state.slots) {
+        if (slot.bitmap != nullptr)
+            return true;
+    }
+    return false;
+}
+
 // The display's window, as the dialog manager hands it over: no other window is looked at; its
-// state and the second on the clock once it has started, and the ticks it was given.
+// state and the second on the clock once it has started, the ticks it was given and the times
+// its pictures were laid out.
 HWND g_display;
 SaverState g_started;
 std::time_t g_startSecond;
-int g_ticks;
+int g_ticks, g_layouts;
 INT_PTR CALLBACK RecordingSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     g_display = window;
     g_ticks += message == WM_TIMER;
+    const bool bare = !AnyPicture();
     const INT_PTR result = SaverDialogProc(window, message, wParam, lParam);
+    g_layouts += bare && AnyPicture();
     if (message == WM_INITDIALOG) {
         g_started = g_saver;
         g_startSecond = std::time(nullptr);
@@ -84,71 +96,107 @@ std::string Layout(const SaverState& state)
     return text.str();
 }
 
-// As seen while the display ran.
-int g_cursorWhileShown;
-POINT g_onTop;                    // the centre of a window of ours that stays on top
-HWND g_atOnTop;                   // the window seen there
-std::string g_afterDpiChange, g_afterDisplayChange;
-COLORREF g_erased, g_mark;
-SaverState g_laidOut;             // the slots right after the display changes
-
 std::string Text(const RECT& r)
 {
     return std::to_string(r.left) + "," + std::to_string(r.top) + " to " + std::to_string(r.right)
         + "," + std::to_string(r.bottom);
 }
 
-// Moves the display to a small rectangle, as a DPI or display change might leave it, and sends it
-// the change (a display change three times); returns where the display is then.
+// As seen while the display ran.
+int g_step, g_cursorWhileShown, g_layoutsOnceStill;
+POINT g_onTop;                     // the centre of a window of ours that stays on top
+HWND g_atOnTop[2];                 // the window seen there, before and after the changes
+std::string g_afterDpiChange, g_afterDisplayChanges, g_moves;
+COLORREF g_erased, g_mark;
+SaverState g_waiting, g_laidOut;   // the display right after the changes, and once laid out
+
+// Drops the display below the windows kept on top and to a small rectangle, as a DPI or display
+// change might leave it, then sends it the change and a tick (a display change five times, a
+// burst); returns where the display is after each.
 std::string AfterChange(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    SetWindowPos(g_display, nullptr, 10, 10, 100, 80, SWP_NOZORDER | SWP_NOACTIVATE);
-    for (int times = message == WM_DISPLAYCHANGE ? 3 : 1; times > 0; --times)
+    std::string after;
+    for (int times = message == WM_DISPLAYCHANGE ? 5 : 1; times > 0; --times) {
+        SetWindowPos(g_display, HWND_NOTOPMOST, 10, 10, 100, 80, SWP_NOACTIVATE);
         SendMessageA(g_display, message, wParam, lParam);
-    RECT got;
-    GetWindowRect(g_display, &got);
-    return Text(got);
+        RECT got;
+        GetWindowRect(g_display, &got);
+        after += (after.empty() ? "" : "; ") + Text(got);
+        SendMessageA(g_display, WM_TIMER, kSaverTimerId, 0);
+    }
+    return after;
 }
 
-// First call: looks at the display, sends it a DPI change and display changes, sees the erase
-// that follows and marks a pixel. Second call, some thirty ticks later: reads the mark back and
-// hands the display every ending at once.
-void CALLBACK InspectThenEnd(HWND, UINT, UINT_PTR, DWORD)
+// Moves the pointer to `x` on the row where it started and tells the display; notes whether it
+// still runs.
+void MovePointer(int x, const char* what)
+{
+    SetCursorPos(x, 300);
+    SendMessageA(g_display, WM_MOUSEMOVE, 0, 0);
+    g_moves += what + std::string(g_saver.dismissed ? ": ended; " : ": stayed; ");
+}
+
+// One step per call. First: looks at the display, sends it a DPI change and a burst of display
+// changes after the system has moved the pointer, sees the erase that follows. Then, once the
+// pictures are laid out again: marks a pixel and moves the pointer 20 pixels. Last, some thirty
+// ticks later: reads the mark back, moves the pointer on a desk changed but not yet told and 21
+// pixels further, and hands the display every ending at once.
+void CALLBACK Inspect(HWND, UINT, UINT_PTR, DWORD)
 {
     HDC dc = GetDC(g_display);
-    if (g_mark == CLR_INVALID) {
+    const int step = g_step++;
+    if (step == 0) {
         g_cursorWhileShown = CursorCount();
-        g_atOnTop = WindowFromPoint(g_onTop);
+        g_atOnTop[0] = WindowFromPoint(g_onTop);
         RECT suggested = {10, 10, 110, 90};
         g_afterDpiChange = AfterChange(WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
         SetPixel(dc, 9, 9, RGB(255, 255, 255));
-        g_afterDisplayChange = AfterChange(WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
-        g_laidOut = g_saver;
+        g_saver.updateRect = SaverRect{0, 0, 1, 1};   // a rectangle of another desk
+        SetCursorPos(450, 300);
+        g_afterDisplayChanges = AfterChange(WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+        g_waiting = g_saver;
         UpdateWindow(g_display);
         g_erased = GetPixel(dc, 9, 9);
+        g_atOnTop[1] = WindowFromPoint(g_onTop);
+    } else if (step == 1 && g_saver.layoutOwed && GetTickCount() - g_waiting.deskChangedAt < 3000) {
+        --g_step;   // the desk is not still yet
+    } else if (step == 1) {
+        g_laidOut = g_saver;
+        g_layoutsOnceStill = g_layouts;
         g_mark = SetPixel(dc, 7, 7, RGB(255, 255, 255));
+        MovePointer(470, "the change first, 20 more");
     } else {
         g_mark = GetPixel(dc, 7, 7);
+        ++g_saver.monitorCount;   // a desk that is not the display's
+        MovePointer(520, "the move first");
+        MovePointer(541, "21 more");
         for (UINT message : {WM_COMMAND, WM_LBUTTONDBLCLK, WM_CLOSE, WM_COMMAND})
             SendMessageA(g_display, message, message == WM_COMMAND ? IDCANCEL : 0, 0);
     }
     ReleaseDC(g_display, dc);
 }
 
+// Runs the display with the pointer at 400,300, inspected every `milliseconds`; puts the pointer
+// back afterwards.
 INT_PTR RunDisplay(UINT milliseconds)
 {
     g_saver = SaverState{};
-    g_mark = CLR_INVALID;
-    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, InspectThenEnd);
+    g_step = g_layouts = 0;
+    g_moves.clear();
+    POINT pointer;
+    GetCursorPos(&pointer);
+    SetCursorPos(400, 300);
+    const UINT_PTR timer = SetTimer(nullptr, 0, milliseconds, Inspect);
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SAVER),
                                            nullptr, RecordingSaverProc, 0);
     KillTimer(nullptr, timer);
+    SetCursorPos(pointer.x, pointer.y);
     return result;
 }
 
 }  // namespace
 
-TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
+TEST(SaverWindow, HidesTheCursorLaysOutOncePerBurstOfChangesEndsOnceAndLeavesNoGdiObjects)
 {
     // Pictures a quarter of the screen exceed their tenth: each is replaced by a resized copy.
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
@@ -157,6 +205,8 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     const int cursorBefore = CursorCount();
     std::srand(1);
     EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
+    EXPECT_FALSE(AnyPicture(g_waiting)) << "laid out before the desk was still";
+    EXPECT_EQ(2, g_layoutsOnceStill) << "layouts, at start-up and once after the burst";
     for (const ImageSlot& slot : g_laidOut.slots) {   // halved once, to fit a fifth of the screen
         EXPECT_TRUE(slot.bitmap && slot.cx == width / 8 && slot.cy == height / 8 && slot.x > 0
                     && slot.y > 0 && slot.x + slot.cx <= width && slot.y + slot.cy <= height)
@@ -172,35 +222,45 @@ TEST(SaverWindow, HidesTheCursorEndsOnceAndLeavesNoGdiObjectsBehind)
     const int freeBefore = FreeGdiObjects();
     std::srand(1);
     g_ticks = 0;
-    EXPECT_EQ(0, RunDisplay(1500));   // some 300 ticks and paints
+    EXPECT_EQ(0, RunDisplay(1000));   // some 300 ticks and paints
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "GDI objects left after the display";
     EXPECT_NE(firstLayout, Layout(g_started)) << "the same layout in two seconds";
     // A 1 ms timer gives some 64 ticks a second on Windows and 100 on Wine, one of 250 ms 4.
     EXPECT_GE(g_ticks, 100) << "ticks in three seconds";
 }
 
-TEST(SaverWindow, StaysOnTopCoversTheScreenAgainAfterDpiAndDisplayChangesAndErasesOnlyThen)
+TEST(SaverWindow, StaysOnTopAndCoversEachNewDeskAtOnceErasesOnlyThenAndNeverEndsOnItsOwn)
 {
     StoreTenPictures(0, 0);
     // A sticky note that another program keeps on top: neither owner nor owned by the display.
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     HWND onTop = CreateWindowExA(WS_EX_TOPMOST, "Edit", "", WS_POPUP | WS_VISIBLE, left + 200,
                                  top + 200, 60, 60, nullptr, nullptr, nullptr, nullptr);
     g_onTop = POINT{left + 230, top + 230};
     EXPECT_EQ(0, RunDisplay(300));
     DestroyWindow(onTop);
-    EXPECT_EQ(g_display, g_atOnTop) << "the window seen at the centre of one kept on top";
-    const std::string screen = Text(RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                                         top + GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    EXPECT_TRUE(g_atOnTop[0] == g_display && g_atOnTop[1] == g_display)
+        << "the window at the centre of one kept on top, before and after the changes";
+    const std::string screen = Text(RECT{left, top, left + width, top + height});
     EXPECT_EQ(screen, g_afterDpiChange) << "after a DPI change";
-    EXPECT_EQ(screen, g_afterDisplayChange) << "after display changes";
+    EXPECT_EQ(screen + "; " + screen + "; " + screen + "; " + screen + "; " + screen,
+              g_afterDisplayChanges) << "after each display change";
+    EXPECT_EQ(Text(RECT{0, 0, width, height}),
+              Text(RECT{g_waiting.updateRect.left, g_waiting.updateRect.top,
+                        g_waiting.updateRect.right, g_waiting.updateRect.bottom}))
+        << "repainted on each tick after the changes";
     EXPECT_EQ(RGB(0, 0, 0), g_erased) << "a display change leaves the screen unerased";
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
+    EXPECT_EQ("the change first, 20 more: stayed; the move first: stayed; 21 more: ended; ", g_moves);
 }
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
 {
-    g_saver = SaverState{100, 100, {}, 2, {}, 0, 0, 0, 0, 0};
+    g_saver = SaverState{};
+    g_saver.screenWidth = g_saver.screenHeight = 100;
+    g_saver.imageCount = 2;
     DeleteObject(CopyImage(CreateBitmap(8, 8, 1, 32, nullptr), IMAGE_BITMAP, 4, 4,
                            LR_COPYDELETEORG));   // what the first copy sets up stays out
     const int freeBefore = FreeGdiObjects();

@@ -1,9 +1,10 @@
-// A new desktop while the display runs: the old layout goes, the new size is used everywhere.
+// A new desk while the display runs: its measures taken, the old layout released, a new one owed.
 #include "saver/screen_change.h"
 #include "saver/saver_state.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -12,9 +13,9 @@ namespace {
 std::string Describe(const SaverState& s)
 {
     std::ostringstream text;
-    text << s.screenWidth << "x" << s.screenHeight << ", update " << s.updateRect.left << ","
-         << s.updateRect.top << "-" << s.updateRect.right << "," << s.updateRect.bottom
-         << ", erased " << s.eraseDone << ", cursor " << s.cursorOriginX << "," << s.cursorOriginY;
+    text << s.screenWidth << "x" << s.screenHeight << " at " << s.deskLeft << "," << s.deskTop
+         << " on " << s.monitorCount << ", layout owed " << s.layoutOwed << " since "
+         << s.deskChangedAt;
     for (const ImageSlot& slot : s.slots) {
         text << "; " << (slot.bitmap ? "picture" : "none") << " " << slot.x << "," << slot.y << " "
              << slot.dx << "," << slot.dy << " " << slot.cx << "x" << slot.cy << " " << slot.fx;
@@ -22,26 +23,79 @@ std::string Describe(const SaverState& s)
     return text.str();
 }
 
+// Seven pictures running on one 1280x1024 monitor; slots 7 to 9 empty, resting at (1, 1).
+int g_bitmaps[kSlotCount];
+void RunOnOneMonitor()
+{
+    g_saver = SaverState{};
+    TakeDesk(Desk{0, 0, 1280, 1024, 1});
+    for (int i = 0; i < kSlotCount; ++i) {
+        ImageSlot& slot = g_saver.slots[i];
+        slot.x = slot.y = 1;
+        if (i < 7) {
+            slot.bitmap = &g_bitmaps[i];
+            slot.x = 900;
+            slot.dx = slot.dy = slot.fx = 1;
+            slot.cx = slot.cy = 200;
+        }
+    }
+}
+
+std::map<void*, int> g_released;
+
 }  // namespace
 
-TEST(AdoptScreen, ClearsEverySlotForTheNewSizeAndChangesNothingOnAnEmptyScreen)
+TEST(TakeDesk, TakesANonEmptyDeskWholeAndTellsEveryMeasureOfIt)
 {
     const struct {
-        int width, height;
-        bool adopted;
-    } rows[] = {{800, 600, true}, {0, 1024, false}, {1280, 0, false}, {-800, 600, false}};
+        Desk desk;
+        bool taken;
+    } rows[] = {{{-800, 0, 1824, 768, 2}, true}, {{0, 0, 0, 1024, 1}, false},
+                {{0, 0, 1280, 0, 1}, false}, {{0, 0, -800, 600, 1}, false}};
     for (const auto& row : rows) {
-        // Seven pictures running on 1280x1024; slots 7 to 9 empty, resting at (1, 1).
-        g_saver = SaverState{1280, 1024, {}, 7, {0, 0, 1280, 1024}, 1, 400, 300, 0, 0};
-        for (int i = 0; i < kSlotCount; ++i) {
-            g_saver.slots[i] = i < 7 ? ImageSlot{&g_saver, 900, 700, -1, 1, 300, 200, 1, 0}
-                                     : ImageSlot{nullptr, 1, 1, 0, 0, 0, 0, 0, 0};
+        RunOnOneMonitor();
+        SaverState expected = g_saver;
+        if (row.taken) {
+            expected.deskLeft = row.desk.left;
+            expected.deskTop = row.desk.top;
+            expected.screenWidth = row.desk.width;
+            expected.screenHeight = row.desk.height;
+            expected.monitorCount = row.desk.monitors;
         }
-        const SaverState before = g_saver, adopted = {
-            row.width, row.height, {}, 7, {0, 0, row.width, row.height}, 0, 400, 300, 0, 0};
-        // The bitmaps' release is the display's own; its GDI objects are counted under Windows.
-        EXPECT_EQ(row.adopted, AdoptScreen(row.width, row.height, [](void*) {}));
-        EXPECT_EQ(Describe(row.adopted ? adopted : before), Describe(g_saver))
-            << row.width << "x" << row.height;
+        EXPECT_EQ(row.taken, TakeDesk(row.desk));
+        EXPECT_EQ(Describe(expected), Describe(g_saver)) << row.desk.width << "x" << row.desk.height;
     }
+    // After the two-monitor desk: each of its measures changed alone makes a new one.
+    const Desk changed[] = {{-800, 0, 1824, 768, 2}, {-799, 0, 1824, 768, 2},
+                            {-800, 1, 1824, 768, 2}, {-800, 0, 1823, 768, 2},
+                            {-800, 0, 1824, 767, 2}, {-800, 0, 1824, 768, 1}};
+    TakeDesk(changed[0]);
+    for (const Desk& desk : changed) {
+        EXPECT_EQ(&desk != changed, IsNewDesk(desk))
+            << desk.left << "," << desk.top << " " << desk.width << "x" << desk.height << " on "
+            << desk.monitors;
+    }
+}
+
+TEST(ClearForNewDesk, ReleasesEachBitmapOnceClearsEverySlotAndLaysOutOnceTheDeskIsStill)
+{
+    RunOnOneMonitor();
+    SaverState expected = g_saver;
+    for (ImageSlot& slot : expected.slots)
+        slot = ImageSlot{};
+    expected.layoutOwed = 1;
+    expected.deskChangedAt = 0xFFFFFF00u;   // the millisecond count wraps within the wait
+    ClearForNewDesk(0xFFFFFF00u, [](void* bitmap) { ++g_released[bitmap]; });
+    EXPECT_EQ(Describe(expected), Describe(g_saver));
+    for (int i = 0; i < kSlotCount; ++i)
+        EXPECT_EQ(i < 7, g_released[&g_bitmaps[i]]) << "releases of slot " << i << "'s bitmap";
+
+    // A second change in the burst restarts the wait; the layout comes once, 250 ms after it.
+    ClearForNewDesk(0xFFFFFFF0u, [](void* bitmap) { ++g_released[bitmap]; });
+    const struct {
+        unsigned now;
+        bool due;
+    } ticks[] = {{0xFFFFFF00u + 250, false}, {0xE9, false}, {0xEA, true}, {0xEB, false}};
+    for (const auto& tick : ticks)
+        EXPECT_EQ(tick.due, TakeDueLayout(tick.now)) << "at " << tick.now;
 }
