@@ -1,32 +1,15 @@
-"""Checks a release as those who rebuild it, Windows users and administrators meet it.
-
-Reproducible: two clones of HEAD in different folders, packaged one after the other without a key,
-give the same corvelle.scr and zip byte for byte, MSIs that differ only in the fields named in the
-README, and no build folder in any of them.
-Signed: a throwaway certificate made with openssl signs packages of the first clone, once as a
-PKCS#12 file and once as a key on a SoftHSM2 token: the .scr in the zip, the MSI and the .scr that
-the MSI installs verify against it, the installed signed .scr runs the display and ends on the
-pointer, and scripts/verify-release, run in the second clone, finds the signed .scr's digest equal
-to its rebuild's and a changed copy's not. A half-given key, a wrong password, a PKCS#12 file with
-old encryption and a wrong PIN stop the package with a clear message, no package and no secret
-in the output.
-The release itself (SHA256SUMS checks), each in a fresh Wine prefix: the zip unpacked, the
-samples copied to c:\\pictures as the guide says, the unpacked corvelle.scr /s shows them moving
-and ends with exit code 0 on a mouse move. The MSI installed silently puts the files in place
-and no picture list; with the list set to the installed samples through reg.exe, as a policy
-would, corvelle.scr /s from System32 does the same; installed again, then the same version built
-from another commit (a scratch clone with one more commit), one entry stays, with the later files;
-a newer version replaces it, an older one is refused (a launch condition with its message, which
-Wine's msiexec does not log); uninstalled, nothing is left.
+"""Checks a release as those who rebuild it, Windows users and administrators meet it; the README
+says what, under "Packaging a release".
 
 Usage: check_package.py BUILD VERSION   (the release in BUILD; BUILD/check is emptied and used)
 """
 
+import hashlib
 import os
-import pty
 import re
 import secrets
 import shutil
+import struct
 import subprocess
 import sys
 import time
@@ -46,6 +29,8 @@ UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 KEYS = ("CORVELLE_SIGNING_CERT", "CORVELLE_SIGNING_PASSWORD_FILE", "CORVELLE_PKCS11_MODULE",
         "CORVELLE_PKCS11_KEY", "CORVELLE_PKCS11_CERT", "CORVELLE_TIMESTAMP_URL",
         "SOURCE_DATE_EPOCH")
+# Summary fields that wixl writes anew for every build: the package code and two times.
+REVISION_NUMBER, CREATED, LAST_SAVED = 9, 12, 13
 
 
 def fail(reason):
@@ -56,19 +41,20 @@ def say(text):
     print(f"check_package: {text}", flush=True)
 
 
-def run(*command, cwd=None, env=None):
-    """Runs a command and returns its exit code and what it printed."""
+def run(*command, cwd=None, **env):
+    """Runs a command with the environment of an outsider, who has no key and no release time,
+    plus `env`; returns its exit code and what it printed."""
+    env = dict({k: v for k, v in os.environ.items() if k not in KEYS}, **env)
     done = subprocess.run(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     return done.returncode, done.stdout
 
 
-def package(clone, build="build/package", **key):
-    """scripts/package of a clone, without its own check, with only the given key; returns its
-    exit code, its output, and the folder it packaged into."""
-    env = {k: v for k, v in os.environ.items() if k not in KEYS}
-    env.update(key, CORVELLE_PACKAGE_CHECK="no", CORVELLE_PACKAGE_BUILD=build)
-    code, output = run(os.path.join(clone, "scripts", "package"), cwd=clone, env=env)
+def package(clone, build="build/package", **env):
+    """scripts/package of a clone, without its own check; returns its exit code, its output and
+    the folder it packaged into."""
+    code, output = run(os.path.join(clone, "scripts", "package"), cwd=clone, **env,
+                       CORVELLE_PACKAGE_CHECK="no", CORVELLE_PACKAGE_BUILD=build)
     return code, output, os.path.join(clone, build)
 
 
@@ -77,84 +63,99 @@ def released(folder, suffix):
     return os.path.join(folder, found[0]) if len(found) == 1 else fail(f"no {suffix} in {folder}")
 
 
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+def check_release(build):
+    """SHA256SUMS over exactly the published files; BUILDINFO names the commit; no link time in
+    corvelle.scr; the MSI's UpgradeCode is the guide's, and it removes an installed Corvelle
+    before it installs its files, so that a file of the same version is replaced too."""
+    code, output = run("sha256sum", "-c", "SHA256SUMS", cwd=build)
+    listed = sorted(line.split(":")[0] for line in output.splitlines())
+    msi = released(build, ".msi")
+    published = sorted(["corvelle.scr", "BUILDINFO", os.path.basename(msi),
+                        os.path.basename(released(build, ".zip"))])
+    if code != 0 or listed != published:
+        fail(f"SHA256SUMS lists {listed}, expected {published} to check:\n{output}")
+    with open(os.path.join(build, "BUILDINFO")) as f:
+        if f"commit: {run('git', 'rev-parse', 'HEAD', cwd=ROOT)[1]}" not in f.read() + "\n":
+            fail("BUILDINFO does not name the commit packaged")
+    with open(os.path.join(build, "corvelle.scr"), "rb") as f:
+        pe = f.read(4096)
+    stamp = struct.unpack_from("<I", pe, struct.unpack_from("<I", pe, 0x3C)[0] + 8)[0]
+    with open(os.path.join(ROOT, "docs", "guide.txt")) as f:
+        upgrade_code = re.search(r"UpgradeCode,\s+(\{[0-9A-F-]+\})", f.read()).group(1)
+    sequence = dict(re.findall(r"^(\w+)\t\S*\t(\d+)$", run("msiinfo", "export", msi,
+                                                           "InstallExecuteSequence")[1], re.M))
+    if (stamp != 0 or f"UpgradeCode\t{upgrade_code}" not in run("msiinfo", "export", msi,
+                                                                  "Property")[1]
+            or int(sequence["RemoveExistingProducts"]) >= int(sequence["InstallFiles"])):
+        fail(f"a link time of {stamp}, an UpgradeCode other than the guide's {upgrade_code}, or "
+             f"RemoveExistingProducts not before InstallFiles: {sequence}")
+    say(f"SHA256SUMS checks {', '.join(listed)}; BUILDINFO names the commit; no link time; the "
+        f"guide's UpgradeCode; RemoveExistingProducts before InstallFiles")
+
+
 def msi_fields(msi, work):
-    """The MSI's tables, streams and summary as msidump writes them, by file, with the fields
-    that differ between any two builds (product code, package code, the two times) left out."""
+    """The MSI's tables, streams and summary as msidump writes them, by file, without the product
+    code and the summary fields that differ between any two builds."""
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     run("msidump", "-s", "-t", msi, cwd=work)
+    anew = re.compile(rb"ProductCode\t|(%d|%d|%d)\t" % (REVISION_NUMBER, CREATED, LAST_SAVED))
     fields = {}
     for folder, _, names in os.walk(work):
-        for name in names:
-            path = os.path.join(folder, name)
-            if name.endswith("SummaryInformation"):   # the raw form of _SummaryInformation.idt
-                continue
-            with open(path, "rb") as f:
-                lines = f.read().split(b"\n")
-            if name in ("Property.idt", "_SummaryInformation.idt"):
-                lines = [line for line in lines
-                         if not re.match(rb"ProductCode\t|(9|12|13)\t", line)]
-            fields[os.path.relpath(path, work)] = lines
+        for name in names:   # the raw summary stream aside: _SummaryInformation.idt holds it
+            if not name.endswith("SummaryInformation"):
+                with open(os.path.join(folder, name), "rb") as f:
+                    fields[name] = [line for line in f.read().split(b"\n")
+                                    if name not in ("Property.idt", "_SummaryInformation.idt")
+                                    or not anew.match(line)]
     return fields
 
 
 def check_reproducible(work, clones):
-    """The two clones' unsigned packages are the same but for the MSI's named fields."""
+    """The two clones' unsigned packages are the same but for the MSI's named fields, and hold no
+    build folder."""
     built = []
     for clone in clones:
         code, output, folder = package(clone)
         if code != 0:
             fail(f"packaging {clone} failed:\n{output}")
         built.append(folder)
-    for name in ("corvelle.scr", ".zip"):
-        first, second = (released(f, name) if name[0] == "." else os.path.join(f, name)
-                         for f in built)
-        with open(first, "rb") as a, open(second, "rb") as b:
-            if a.read() != b.read():
-                fail(f"two builds of one commit differ: {first} and {second}")
-    msis = [released(f, ".msi") for f in built]
-    msi_a = msi_fields(msis[0], f"{work}/dump-a")
-    if msi_a != msi_fields(msis[1], f"{work}/dump-b"):
-        fail(f"the MSIs differ beyond the product and package codes and times: {msis}")
-    # No build folder in the .scr, in any file of the zip or in the MSI's tables and cabinet.
+    for file in ["corvelle.scr", os.path.basename(released(built[0], ".zip"))]:
+        if digest(os.path.join(built[0], file)) != digest(os.path.join(built[1], file)):
+            fail(f"two builds of one commit differ: {file}")
+    msi_a = msi_fields(released(built[0], ".msi"), f"{work}/dump-a")
+    if msi_a != msi_fields(released(built[1], ".msi"), f"{work}/dump-b"):
+        fail("the MSIs differ beyond the product and package codes and times")
     with zipfile.ZipFile(released(built[0], ".zip")) as archive:
         contents = [archive.read(name) for name in archive.namelist()]
-    contents += [b"\n".join(lines) for lines in msi_a.values()]
     with open(os.path.join(built[0], "corvelle.scr"), "rb") as f:
-        contents.append(f.read())
+        contents += [f.read()] + [b"\n".join(lines) for lines in msi_a.values()]
     if any(os.path.basename(clones[0]).encode() in data for data in contents):
         fail(f"a file of {built[0]} holds the folder it was built in")
+    shutil.copy(os.path.join(built[0], "corvelle.scr"), f"{work}/unsigned.scr")
+    shutil.copy(os.path.join(built[0], "BUILDINFO"), f"{work}/BUILDINFO")
     say("two clones packaged alike: corvelle.scr and the zip byte for byte, the MSI but for its "
         "codes and times, no build folder in any")
 
 
-def typed(command, answers, env):
-    """Runs a command on a terminal and types each answer after a prompt ends with a colon,
-    as softhsm2-util asks for its PINs: they go on no command line."""
-    pid, terminal = pty.fork()
-    if pid == 0:
-        os.execvpe(command[0], command, env)
-    seen = b""
-    for answer in answers:
-        while not seen.rstrip().endswith(b":"):
-            seen += os.read(terminal, 1024)
-        seen = b""
-        os.write(terminal, answer.encode() + b"\n")
-    try:
-        while os.read(terminal, 1024):
-            pass
-    except OSError:
-        pass
-    return os.waitpid(pid, 0)[1] == 0
-
-
 def throwaway_keys(work):
     """A throwaway certificate with its key as a PKCS#12 file, in old encryption too, and on a
-    SoftHSM2 token; returns the certificate, the password and PIN file and the keys."""
+    SoftHSM2 token; returns the certificate, the secret (password and PIN) and the two keys."""
     secret = os.path.join(work, "secret")
     with open(os.open(secret, os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
         f.write(secrets.token_hex(8) + "\n")
+    with open(secret) as f:
+        pin = f.read().strip()
     cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
+    os.makedirs(f"{work}/tokens")
+    with open(f"{work}/softhsm2.conf", "w") as f:
+        f.write(f"directories.tokendir = {work}/tokens\nobjectstore.backend = file\n")
+    os.environ["SOFTHSM2_CONF"] = f"{work}/softhsm2.conf"   # the packages read the token there
     for command in (
             ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
              "/CN=Corvelle throwaway", "-addext", "extendedKeyUsage=codeSigning", "-keyout", key,
@@ -163,22 +164,14 @@ def throwaway_keys(work):
              f"{work}/key.p12", "-passout", f"file:{secret}"],
             ["openssl", "pkcs12", "-export", "-legacy", "-inkey", key, "-in", cert, "-out",
              f"{work}/old.p12", "-passout", f"file:{secret}"],
-            ["openssl", "pkcs8", "-topk8", "-nocrypt", "-in", key, "-out", f"{work}/key.p8"]):
-        if run(*command)[0] != 0:
+            ["openssl", "pkcs8", "-topk8", "-nocrypt", "-in", key, "-out", f"{work}/key.p8"],
+            # A token made for this check alone: its PIN may go on the command line.
+            ["softhsm2-util", "--init-token", "--free", "--label", "corvelle", "--pin", pin,
+             "--so-pin", pin],
+            ["softhsm2-util", "--import", f"{work}/key.p8", "--token", "corvelle", "--label",
+             "corvelle", "--id", "01", "--pin", pin]):
+        if run(*command, SOFTHSM2_CONF=f"{work}/softhsm2.conf")[0] != 0:
             fail(f"could not make the throwaway key: {' '.join(command[:2])}")
-    tokens = os.path.join(work, "tokens")
-    os.makedirs(tokens)
-    with open(f"{work}/softhsm2.conf", "w") as f:
-        f.write(f"directories.tokendir = {tokens}\nobjectstore.backend = file\n")
-    env = dict(os.environ, SOFTHSM2_CONF=f"{work}/softhsm2.conf")
-    with open(secret) as f:
-        pin = f.read().strip()
-    if not (typed(["softhsm2-util", "--init-token", "--free", "--label", "corvelle"], [pin] * 4,
-                  env)
-            and typed(["softhsm2-util", "--import", f"{work}/key.p8", "--token", "corvelle",
-                       "--label", "corvelle", "--id", "01"], [pin] * 2, env)):
-        fail("could not put the throwaway key on a SoftHSM2 token")
-    os.environ["SOFTHSM2_CONF"] = env["SOFTHSM2_CONF"]   # the packages read the token there
     module = next(p for p in ("/usr/lib/softhsm/libsofthsm2.so",
                               "/usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so")
                   if os.path.exists(p))
@@ -187,7 +180,7 @@ def throwaway_keys(work):
     on_token = {"CORVELLE_PKCS11_MODULE": module, "CORVELLE_PKCS11_CERT": cert,
                 "CORVELLE_PKCS11_KEY": "pkcs11:token=corvelle;object=corvelle;type=private",
                 "CORVELLE_SIGNING_PASSWORD_FILE": secret}
-    return cert, secret, pin, with_file, on_token
+    return cert, pin, with_file, on_token
 
 
 def verifies(path, cert):
@@ -196,11 +189,17 @@ def verifies(path, cert):
         fail(f"{path} does not verify against the throwaway certificate:\n{output}")
 
 
-def check_signing(work, clones, wine):
-    cert, secret, pin, with_file, on_token = throwaway_keys(work)
+def check_refusals(work, clone, pin, with_file, on_token):
+    """Each bad key, and a time-stamp server that cannot be reached, stops the package before
+    anything is built, with its message and no secret; a failure after the zip is written
+    leaves no output behind."""
     wrong = os.path.join(work, "wrong")
     with open(wrong, "w") as f:
         f.write("not the password\n")
+    failing = os.path.join(work, "failing")
+    os.makedirs(failing)
+    with open(os.open(f"{failing}/wixl", os.O_WRONLY | os.O_CREAT, 0o755), "w") as f:
+        f.write("#!/bin/sh\nexit 1\n")
     refused = [
         ("a half-given key", {"CORVELLE_SIGNING_CERT": with_file["CORVELLE_SIGNING_CERT"]},
          "needs CORVELLE_SIGNING_PASSWORD_FILE"),
@@ -208,21 +207,32 @@ def check_signing(work, clones, wine):
          "wrong password"),
         ("old encryption", dict(with_file, CORVELLE_SIGNING_CERT=f"{work}/old.p12"),
          "old encryption"),
-        ("a wrong PIN", dict(on_token, CORVELLE_SIGNING_PASSWORD_FILE=wrong), "refuses the PIN")]
+        ("a wrong PIN", dict(on_token, CORVELLE_SIGNING_PASSWORD_FILE=wrong), "refuses the PIN"),
+        ("an unreachable time-stamp server",
+         dict(with_file, CORVELLE_TIMESTAMP_URL="http://127.0.0.1:1"), "cannot be reached"),
+        ("a failing MSI build", {"PATH": f"{failing}:{os.environ['PATH']}"}, "")]
     for case, key, message in refused:
-        code, output, folder = package(clones[0], build=f"build/{case.split()[-1]}", **key)
+        build = "build/package" if message == "" else f"build/{case.split()[-1]}"
+        start = time.monotonic()
+        code, output, folder = package(clone, build, **key)
         left = [f for f in os.listdir(folder) if f.startswith("corvelle-")
-                or f == "SHA256SUMS"] if os.path.isdir(folder) else []
-        if code == 0 or message not in output or left or pin in output:
-            fail(f"{case}: exit code {code}, left {left}, expected the message '{message}' and "
-                 f"no secret in:\n{output}")
-        say(f"{case} stops the package: {output.strip().splitlines()[-1]}")
+                or f in ("SHA256SUMS", "BUILDINFO")] if os.path.isdir(folder) else []
+        if code == 0 or message not in output or left or pin in output or (
+                message and os.path.exists(f"{folder}/corvelle.scr")):
+            fail(f"{case}: exit code {code}, left {left}, expected the message '{message}', no "
+                 f"build and no secret in:\n{output}")
+        say(f"{case} stops the package in {time.monotonic() - start:.0f} s: "
+            f"{output.strip().splitlines()[-1]}")
 
-    samples = None
+
+def check_signing(work, clones, wine):
+    cert, pin, with_file, on_token = throwaway_keys(work)
+    check_refusals(work, clones[0], pin, with_file, on_token)
     for kind, key in ("PKCS#12 file", with_file), ("SoftHSM2 token", on_token):
         code, output, folder = package(clones[0], **key)
-        if code != 0 or pin in output:
-            fail(f"signing with the {kind} failed or showed its secret:\n{output}")
+        if code != 0 or pin in output or "warning: no time stamp" not in output:
+            fail(f"signing with the {kind} failed, showed its secret or did not warn that the "
+                 f"signature has no time stamp:\n{output}")
         zip_path, msi = released(folder, ".zip"), released(folder, ".msi")
         with zipfile.ZipFile(zip_path) as archive:
             scr = next(n for n in archive.namelist() if n.endswith("corvelle.scr"))
@@ -232,30 +242,50 @@ def check_signing(work, clones, wine):
         if wine.run("msiexec", "/i", windows_path(msi), "/qn", "/norestart", timeout=180) != 0:
             fail(f"the MSI signed with the {kind} did not install")
         installed = os.path.join(wine.prefix, "drive_c", "windows", "system32", "corvelle.scr")
-        verifies(installed, cert)
-        if samples is None:   # one signed .scr that runs is enough
-            samples = [os.path.join(wine.prefix, "drive_c", "Program Files", "Corvelle",
-                                    "pictures", f"{k}.bmp") for k in range(1, 11)]
-            wine.store_pictures({k: rf"C:\Program Files\Corvelle\pictures\{k}.bmp"
-                                 for k in range(1, 11)})
-            show_and_end(wine, r"C:\windows\system32\corvelle.scr", samples)
-            shutil.copy(os.path.join(folder, "corvelle.scr"), f"{work}/published.scr")
+        if digest(installed) != digest(os.path.join(folder, "corvelle.scr")):
+            fail(f"the MSI signed with the {kind} installs another corvelle.scr than it signed")
         wine.run("msiexec", "/x", windows_path(msi), "/qn", "/norestart", timeout=180)
-        say(f"signed with the {kind}: the .scr in the zip, the MSI and the installed .scr verify")
+        say(f"signed with the {kind}: the .scr in the zip and the MSI verify, the MSI installs "
+            f"that .scr; warned of no time stamp")
+    check_verify_release(work, clones[1], os.path.join(folder, "corvelle.scr"))
 
-    verify = os.path.join(clones[1], "scripts", "verify-release")
-    code, output = run(verify, f"{work}/published.scr", cwd=clones[1])
-    if code != 0:
-        fail(f"verify-release does not recognise the signed .scr:\n{output}")
-    with open(f"{work}/published.scr", "r+b") as f:   # one byte of the code changed
-        f.seek(0x1000)
-        byte = f.read(1)
-        f.seek(0x1000)
-        f.write(bytes([byte[0] ^ 1]))
-    if run(verify, f"{work}/published.scr", cwd=clones[1])[0] == 0:
-        fail("verify-release takes a changed .scr for the rebuild")
-    say("verify-release in another clone: the signed .scr's digest equals its rebuild's, a changed "
-        "copy's does not")
+
+def check_verify_release(work, clone, signed):
+    """verify-release as an outsider runs it, in another clone: the published .scr, signed or
+    not, is its rebuild and a changed copy is not; a changed tree and another commit are refused;
+    a toolchain that differs is named before the verdict."""
+    info = os.path.join(work, "BUILDINFO")
+    with open(info) as f:
+        text = f.read()
+    for name, changed in (("toolchain", re.sub(r"^cmake: .*$", "cmake: 0", text, flags=re.M)),
+                          ("commit", re.sub(r"^commit: .*$", "commit: " + "0" * 40, text,
+                                            flags=re.M))):
+        with open(f"{work}/{name}.BUILDINFO", "w") as f:
+            f.write(changed)
+    for path in signed, f"{work}/unsigned.scr":
+        with open(path, "rb") as f, open(f"{path}.changed", "wb") as out:
+            data = bytearray(f.read())
+            data[0x1000] ^= 1   # one byte of the code
+            out.write(data)
+    cases = [("the signed .scr", signed, info, 0, "the same"),
+             ("a changed copy of it", f"{signed}.changed", info, 1, "DIFFERENT"),
+             ("the unsigned .scr", f"{work}/unsigned.scr", info, 0, "the same"),
+             ("a changed copy, another toolchain", f"{work}/unsigned.scr.changed",
+              f"{work}/toolchain.BUILDINFO", 1, "toolchain differs[^\n]* cmake\n.*DIFFERENT"),
+             ("another commit", signed, f"{work}/commit.BUILDINFO", 2, "not the commit"),
+             ("local changes", signed, info, 2, "local changes")]
+    for case, scr, buildinfo, expected, said in cases:
+        if expected == 2 and said == "local changes":
+            open(os.path.join(clone, "local change"), "w").close()
+        code, output = run(os.path.join(clone, "scripts", "verify-release"), scr, buildinfo,
+                           cwd=clone)
+        if code != expected or not re.search(said, output, re.S):
+            fail(f"verify-release of {case}: exit code {code}, expected {expected} and "
+                 f"'{said}':\n{output}")
+    os.remove(os.path.join(clone, "local change"))
+    say("verify-release in another clone, without the release's time: the signed and the "
+        "unsigned .scr are their rebuild, changed copies are not, and a toolchain that differs "
+        "is named first; a changed tree and another commit are refused")
 
 
 def signatures(paths):
@@ -266,40 +296,31 @@ def signatures(paths):
             for k, own in enumerate(colours)]
 
 
-def watch(wine, program, wanted, timeout=20):
-    """Screens of the running display, at least three, until each picture has shown 50 pixels of
-    its own colours in one of them; returns the pictures seen and the screens."""
-    seen, screens = set(), []
-    deadline = time.monotonic() + timeout
-    while ((len(seen) < len(wanted) or len(screens) < 3) and time.monotonic() < deadline
-           and program.running()):
-        screens.append(packed_colours(wine.screenshot()))
-        seen |= {k for k, colours in enumerate(wanted)
-                 if numpy.isin(screens[-1], colours).sum() >= 50}
-    return seen, screens
-
-
 def show_and_end(wine, scr, samples):
-    """scr /s must show every sample moving and end with exit code 0 on a mouse move."""
+    """scr /s must show every sample moving (50 pixels of its own colours in some screen, and no
+    two screens alike) and end with exit code 0 on a mouse move."""
     wine.move_pointer(*PARK)
     program = wine.start(scr, "/s")
     try:
         if not winedrive.wait_until(lambda: not program.running() or wine.saver_window(), 60):
             fail(f"{scr} /s showed no display within 60 s")
-        if not program.running():
-            fail(f"{scr} /s ended at once with {program.wait(0)}: {program.output()}")
-        seen, screens = watch(wine, program, signatures(samples))
+        wanted, seen, screens = signatures(samples), set(), []
+        deadline = time.monotonic() + 20
+        while ((len(seen) < len(wanted) or len(screens) < 3) and time.monotonic() < deadline
+               and program.running()):
+            screens.append(packed_colours(wine.screenshot()))
+            seen |= {k for k, own in enumerate(wanted) if numpy.isin(screens[-1], own).sum() >= 50}
         if len(seen) < len(samples):
-            missing = [f"{k + 1}.bmp" for k in range(len(samples)) if k not in seen]
-            fail(f"samples never seen on the screen: {', '.join(missing)}")
-        if len(screens) < 2 or all(numpy.array_equal(screens[0], s) for s in screens[1:]):
+            fail(f"samples never seen on the screen: {sorted(k + 1 for k in set(range(10)) - seen)}"
+                 f"; exit code {program.wait(0)}")
+        if all(numpy.array_equal(screens[0], s) for s in screens[1:]):
             fail("the pictures do not move")
-        say(f"{scr}: all ten samples seen moving in {len(screens)} screens")
         wine.move_pointer(PARK[0] + 30, PARK[1])
         code = program.wait(30)
         if code != 0:
             fail(f"a mouse move did not end the display with 0 (exit code {code})")
-        say("a mouse move ended it with exit code 0")
+        say(f"{scr}: all ten samples seen moving in {len(screens)} screens; a mouse move ended it "
+            "with exit code 0")
     finally:
         program.kill()
 
@@ -312,14 +333,13 @@ def check_zip(zip_path, wine):
         if files != CONTENTS:
             fail(f"the zip holds {files}, expected {CONTENTS}")
         archive.extractall(os.path.join(wine.prefix, "drive_c"))
-    say(f"unpacked to C:\\{top}")
     unpacked = os.path.join(wine.prefix, "drive_c", top)
     pictures = os.path.join(wine.prefix, "drive_c", "pictures")
     os.makedirs(pictures)
     samples = [os.path.join(unpacked, "pictures", f"{k}.bmp") for k in range(1, 11)]
     for sample in samples:
         shutil.copy(sample, pictures)
-    say("copied the samples to c:\\pictures")
+    say(f"unpacked to C:\\{top}, the samples copied to c:\\pictures")
     show_and_end(wine, f"C:\\{top}\\corvelle.scr", samples)
 
 
@@ -340,13 +360,11 @@ def installed_entries(wine):
 
 
 def check_msi(build, version, other_commit, wine):
-    msi = released(build, ".msi")
     drive_c = os.path.join(wine.prefix, "drive_c")
     folder = os.path.join(drive_c, "Program Files", "Corvelle")
-    guide = os.path.join(folder, "README.txt")
-    installed = [os.path.join(drive_c, "windows", "system32", "corvelle.scr"), guide,
-                 os.path.join(folder, "LICENSE")]
-    samples = [os.path.join(folder, "pictures", f"{k}.bmp") for k in range(1, 11)]
+    scr = os.path.join(drive_c, "windows", "system32", "corvelle.scr")
+    installed = [scr, os.path.join(folder, "README.txt"), os.path.join(folder, "LICENSE")]
+    installed += [os.path.join(folder, "pictures", f"{k}.bmp") for k in range(1, 11)]
 
     def msiexec(action, package, entries, refused=False):
         """Runs msiexec /qn /norestart with a verbose log; a refused install must fail, with the
@@ -366,21 +384,21 @@ def check_msi(build, version, other_commit, wine):
         say(f"msiexec {action} {os.path.relpath(package, build)}: exit code {got}, installed "
             f"programs {entries}")
 
-    msiexec("/i", msi, [("Corvelle", version, "Tessarel")])
-    missing = [path for path in installed + samples if not os.path.isfile(path)]
+    def installs(folder):
+        if not os.path.isfile(scr) or digest(scr) != digest(os.path.join(folder, "corvelle.scr")):
+            fail(f"the installed corvelle.scr is not the one of {folder}")
+
+    msiexec("/i", released(build, ".msi"), [("Corvelle", version, "Tessarel")])
+    missing = [path for path in installed if not os.path.isfile(path)]
     if missing:
         fail(f"not installed: {missing}")
+    installs(build)
     if os.path.exists(os.path.join(drive_c, "pictures")) or wine.run(
             "reg", "query", winedrive.PICTURE_KEY) == 0:
         fail("the installer made c:\\pictures or a picture list")
-    wine.store_pictures({k: rf"C:\Program Files\Corvelle\pictures\{k}.bmp" for k in range(1, 11)})
-    show_and_end(wine, r"C:\windows\system32\corvelle.scr", samples)
-    msiexec("/i", msi, [("Corvelle", version, "Tessarel")])
+    msiexec("/i", released(build, ".msi"), [("Corvelle", version, "Tessarel")])
     msiexec("/i", released(other_commit, ".msi"), [("Corvelle", version, "Tessarel")])
-    with open(guide, "rb") as ours, open(f"{other_commit}/stage/corvelle-{version}-win64/"
-                                         "README.txt", "rb") as theirs:
-        if ours.read() != theirs.read():
-            fail("the same version from another commit left the earlier files in place")
+    installs(other_commit)
     newer = version.rsplit(".", 1)[0] + "." + str(int(version.rsplit(".", 1)[1]) + 1)
     msiexec("/i", f"{build}/versions/newer.msi", [("Corvelle", newer, "Tessarel")])
     refusal = "NOT WIX_DOWNGRADE_DETECTED\tA newer version of Corvelle is already installed."
@@ -405,15 +423,10 @@ def fresh_prefix(work, check, *arguments):
         subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-stop"), work])
 
 
-def clone(work, name, commit_change=None):
+def clone(work, name):
     path = os.path.join(work, name)
     if run("git", "clone", "-q", ROOT, path)[0] != 0:
         fail(f"cannot clone {ROOT}")
-    if commit_change:
-        with open(os.path.join(path, commit_change), "a") as f:
-            f.write("\nThis line was added by another commit of the same version.\n")
-        run("git", "-c", "user.name=check", "-c", "user.email=check@localhost", "commit", "-qam",
-            "Another commit of the same version", cwd=path)
     return path
 
 
@@ -426,17 +439,22 @@ def main():
     os.makedirs(work)
     if run("git", "status", "--porcelain", cwd=ROOT)[1].strip():
         say("warning: the working tree has changes; the clones are of its last commit")
-    code, output = run("sha256sum", "-c", "SHA256SUMS", cwd=build)
-    if code != 0:
-        fail(f"SHA256SUMS does not check:\n{output}")
-    say("SHA256SUMS checks: " + ", ".join(line.split(":")[0] for line in output.splitlines()))
+    check_release(build)
     clones = [clone(work, "clone-a"), clone(work, "clone-b")]
     check_reproducible(work, clones)
     fresh_prefix(os.path.join(work, "signed"), check_signing, work, clones)
-    other = clone(work, "clone-c", commit_change="docs/guide.txt")
+    # The same version from a later commit whose program differs: only its version resource.
+    other = clone(work, "clone-c")
+    rc = os.path.join(other, "res", "corvelle.rc")
+    with open(rc) as f:
+        text = f.read().replace('"FileDescription", "Corvelle"', '"FileDescription", "Corvelle."')
+    with open(rc, "w") as f:
+        f.write(text)
+    run("git", "-c", "user.name=check", "-c", "user.email=check@localhost", "commit", "-qam",
+        "The same version, another program", cwd=other)
     code, output, other_commit = package(other)
-    if code != 0:
-        fail(f"packaging another commit failed:\n{output}")
+    if code != 0 or digest(f"{other_commit}/corvelle.scr") == digest(f"{build}/corvelle.scr"):
+        fail(f"packaging another commit failed, or gave the same corvelle.scr:\n{output}")
     fresh_prefix(os.path.join(work, "zip"), check_zip, released(build, ".zip"))
     fresh_prefix(os.path.join(work, "msi"), check_msi, build, version, other_commit)
 
