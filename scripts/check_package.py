@@ -199,7 +199,7 @@ def check_refusals(work, clone, pin, with_file, on_token):
     failing = os.path.join(work, "failing")
     os.makedirs(failing)
     with open(os.open(f"{failing}/wixl", os.O_WRONLY | os.O_CREAT, 0o755), "w") as f:
-        f.write("#!/bin/sh\nexit 1\n")
+        f.write("#!/bin/sh\necho 'wixl: made to fail by the check' >&2\nexit 1\n")
     refused = [
         ("a half-given key", {"CORVELLE_SIGNING_CERT": with_file["CORVELLE_SIGNING_CERT"]},
          "needs CORVELLE_SIGNING_PASSWORD_FILE"),
