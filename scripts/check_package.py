@@ -63,9 +63,19 @@ def released(folder, suffix):
     return os.path.join(folder, found[0]) if len(found) == 1 else fail(f"no {suffix} in {folder}")
 
 
+def read(path, mode="r"):
+    with open(path, mode) as f:
+        return f.read()
+
+
+def write(path, data, mode=0o644):
+    with open(os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, mode),
+              "wb" if isinstance(data, bytes) else "w") as f:
+        f.write(data)
+
+
 def digest(path):
-    with open(path, "rb") as f:
-        return hashlib.sha256(f.read()).hexdigest()
+    return hashlib.sha256(read(path, "rb")).hexdigest()
 
 
 def check_release(build):
@@ -79,14 +89,13 @@ def check_release(build):
                         os.path.basename(released(build, ".zip"))])
     if code != 0 or listed != published:
         fail(f"SHA256SUMS lists {listed}, expected {published} to check:\n{output}")
-    with open(os.path.join(build, "BUILDINFO")) as f:
-        if f"commit: {run('git', 'rev-parse', 'HEAD', cwd=ROOT)[1]}" not in f.read() + "\n":
-            fail("BUILDINFO does not name the commit packaged")
-    with open(os.path.join(build, "corvelle.scr"), "rb") as f:
-        pe = f.read(4096)
+    if f"commit: {run('git', 'rev-parse', 'HEAD', cwd=ROOT)[1]}" not in read(
+            os.path.join(build, "BUILDINFO")) + "\n":
+        fail("BUILDINFO does not name the commit packaged")
+    pe = read(os.path.join(build, "corvelle.scr"), "rb")   # the COFF header's TimeDateStamp
     stamp = struct.unpack_from("<I", pe, struct.unpack_from("<I", pe, 0x3C)[0] + 8)[0]
-    with open(os.path.join(ROOT, "docs", "guide.txt")) as f:
-        upgrade_code = re.search(r"UpgradeCode,\s+(\{[0-9A-F-]+\})", f.read()).group(1)
+    upgrade_code = re.search(r"UpgradeCode,\s+(\{[0-9A-F-]+\})",
+                             read(os.path.join(ROOT, "docs", "guide.txt"))).group(1)
     sequence = dict(re.findall(r"^(\w+)\t\S*\t(\d+)$", run("msiinfo", "export", msi,
                                                            "InstallExecuteSequence")[1], re.M))
     if (stamp != 0 or f"UpgradeCode\t{upgrade_code}" not in run("msiinfo", "export", msi,
@@ -105,15 +114,12 @@ def msi_fields(msi, work):
     os.makedirs(work)
     run("msidump", "-s", "-t", msi, cwd=work)
     anew = re.compile(rb"ProductCode\t|(%d|%d|%d)\t" % (REVISION_NUMBER, CREATED, LAST_SAVED))
-    fields = {}
-    for folder, _, names in os.walk(work):
-        for name in names:   # the raw summary stream aside: _SummaryInformation.idt holds it
-            if not name.endswith("SummaryInformation"):
-                with open(os.path.join(folder, name), "rb") as f:
-                    fields[name] = [line for line in f.read().split(b"\n")
-                                    if name not in ("Property.idt", "_SummaryInformation.idt")
-                                    or not anew.match(line)]
-    return fields
+    # The raw summary stream aside: _SummaryInformation.idt holds it as text.
+    kept = ("Property.idt", "_SummaryInformation.idt")
+    return {name: [line for line in read(os.path.join(folder, name), "rb").split(b"\n")
+                   if name not in kept or not anew.match(line)]
+            for folder, _, names in os.walk(work) for name in names
+            if not name.endswith("SummaryInformation")}
 
 
 def check_reproducible(work, clones):
@@ -133,8 +139,8 @@ def check_reproducible(work, clones):
         fail("the MSIs differ beyond the product and package codes and times")
     with zipfile.ZipFile(released(built[0], ".zip")) as archive:
         contents = [archive.read(name) for name in archive.namelist()]
-    with open(os.path.join(built[0], "corvelle.scr"), "rb") as f:
-        contents += [f.read()] + [b"\n".join(lines) for lines in msi_a.values()]
+    contents += [read(os.path.join(built[0], "corvelle.scr"), "rb")]
+    contents += [b"\n".join(lines) for lines in msi_a.values()]
     if any(os.path.basename(clones[0]).encode() in data for data in contents):
         fail(f"a file of {built[0]} holds the folder it was built in")
     shutil.copy(os.path.join(built[0], "corvelle.scr"), f"{work}/unsigned.scr")
@@ -146,15 +152,12 @@ def check_reproducible(work, clones):
 def throwaway_keys(work):
     """A throwaway certificate with its key as a PKCS#12 file, in old encryption too, and on a
     SoftHSM2 token; returns the certificate, the secret (password and PIN) and the two keys."""
-    secret = os.path.join(work, "secret")
-    with open(os.open(secret, os.O_WRONLY | os.O_CREAT, 0o600), "w") as f:
-        f.write(secrets.token_hex(8) + "\n")
-    with open(secret) as f:
-        pin = f.read().strip()
+    secret, pin = os.path.join(work, "secret"), secrets.token_hex(8)
+    write(secret, pin + "\n", 0o600)
     cert, key = os.path.join(work, "cert.pem"), os.path.join(work, "key.pem")
     os.makedirs(f"{work}/tokens")
-    with open(f"{work}/softhsm2.conf", "w") as f:
-        f.write(f"directories.tokendir = {work}/tokens\nobjectstore.backend = file\n")
+    write(f"{work}/softhsm2.conf",
+          f"directories.tokendir = {work}/tokens\nobjectstore.backend = file\n")
     os.environ["SOFTHSM2_CONF"] = f"{work}/softhsm2.conf"   # the packages read the token there
     for command in (
             ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
@@ -183,23 +186,15 @@ def throwaway_keys(work):
     return cert, pin, with_file, on_token
 
 
-def verifies(path, cert):
-    code, output = run("osslsigncode", "verify", "-CAfile", cert, "-in", path)
-    if code != 0 or "Signature verification: ok" not in output:
-        fail(f"{path} does not verify against the throwaway certificate:\n{output}")
-
-
 def check_refusals(work, clone, pin, with_file, on_token):
     """Each bad key, and a time-stamp server that cannot be reached, stops the package before
     anything is built, with its message and no secret; a failure after the zip is written
     leaves no output behind."""
-    wrong = os.path.join(work, "wrong")
-    with open(wrong, "w") as f:
-        f.write("not the password\n")
-    failing = os.path.join(work, "failing")
+    wrong, failing = os.path.join(work, "wrong"), os.path.join(work, "failing")
+    write(wrong, "not the password\n")
     os.makedirs(failing)
-    with open(os.open(f"{failing}/wixl", os.O_WRONLY | os.O_CREAT, 0o755), "w") as f:
-        f.write("#!/bin/sh\necho 'wixl: made to fail by the check' >&2\nexit 1\n")
+    write(f"{failing}/wixl", "#!/bin/sh\necho 'wixl: made to fail by the check' >&2\nexit 1\n",
+          0o755)
     refused = [
         ("a half-given key", {"CORVELLE_SIGNING_CERT": with_file["CORVELLE_SIGNING_CERT"]},
          "needs CORVELLE_SIGNING_PASSWORD_FILE"),
@@ -225,28 +220,31 @@ def check_refusals(work, clone, pin, with_file, on_token):
             f"{output.strip().splitlines()[-1]}")
 
 
-def check_signing(work, clones, wine):
+def check_signing(work, clones):
+    """Signed with the PKCS#12 file and with the token: the .scr in the zip and the MSI verify,
+    and the MSI carries the very .scr that was signed."""
     cert, pin, with_file, on_token = throwaway_keys(work)
     check_refusals(work, clones[0], pin, with_file, on_token)
     for kind, key in ("PKCS#12 file", with_file), ("SoftHSM2 token", on_token):
         code, output, folder = package(clones[0], **key)
         if code != 0 or pin in output or "warning: no time stamp" not in output:
-            fail(f"signing with the {kind} failed, showed its secret or did not warn that the "
-                 f"signature has no time stamp:\n{output}")
-        zip_path, msi = released(folder, ".zip"), released(folder, ".msi")
-        with zipfile.ZipFile(zip_path) as archive:
-            scr = next(n for n in archive.namelist() if n.endswith("corvelle.scr"))
-            archive.extract(scr, f"{work}/unzipped")
-        for path in os.path.join(f"{work}/unzipped", scr), msi:
-            verifies(path, cert)
-        if wine.run("msiexec", "/i", windows_path(msi), "/qn", "/norestart", timeout=180) != 0:
-            fail(f"the MSI signed with the {kind} did not install")
-        installed = os.path.join(wine.prefix, "drive_c", "windows", "system32", "corvelle.scr")
-        if digest(installed) != digest(os.path.join(folder, "corvelle.scr")):
-            fail(f"the MSI signed with the {kind} installs another corvelle.scr than it signed")
-        wine.run("msiexec", "/x", windows_path(msi), "/qn", "/norestart", timeout=180)
-        say(f"signed with the {kind}: the .scr in the zip and the MSI verify, the MSI installs "
-            f"that .scr; warned of no time stamp")
+            fail(f"signing with the {kind} failed, showed its secret or did not warn of no time "
+                 f"stamp:\n{output}")
+        shutil.rmtree(f"{work}/unpacked", ignore_errors=True)
+        with zipfile.ZipFile(released(folder, ".zip")) as archive:
+            archive.extractall(f"{work}/unpacked")
+        run("msiextract", "-C", f"{work}/unpacked", released(folder, ".msi"))
+        scrs = [os.path.join(d, "corvelle.scr") for d, _, names in os.walk(f"{work}/unpacked")
+                if "corvelle.scr" in names]
+        for path in scrs + [released(folder, ".msi")]:
+            code, output = run("osslsigncode", "verify", "-CAfile", cert, "-in", path)
+            if code != 0 or "Signature verification: ok" not in output:
+                fail(f"{path} does not verify against the throwaway certificate:\n{output}")
+        if len(scrs) != 2 or {digest(path) for path in scrs} != {
+                digest(os.path.join(folder, "corvelle.scr"))}:
+            fail(f"the zip and the MSI signed with the {kind} do not carry the signed .scr")
+        say(f"signed with the {kind}, warned of no time stamp: the zip's and the MSI's .scr, the "
+            f"very one signed, and the MSI verify")
     check_verify_release(work, clones[1], os.path.join(folder, "corvelle.scr"))
 
 
@@ -255,18 +253,15 @@ def check_verify_release(work, clone, signed):
     not, is its rebuild and a changed copy is not; a changed tree and another commit are refused;
     a toolchain that differs is named before the verdict."""
     info = os.path.join(work, "BUILDINFO")
-    with open(info) as f:
-        text = f.read()
+    text = read(info)
     for name, changed in (("toolchain", re.sub(r"^cmake: .*$", "cmake: 0", text, flags=re.M)),
                           ("commit", re.sub(r"^commit: .*$", "commit: " + "0" * 40, text,
                                             flags=re.M))):
-        with open(f"{work}/{name}.BUILDINFO", "w") as f:
-            f.write(changed)
+        write(f"{work}/{name}.BUILDINFO", changed)
     for path in signed, f"{work}/unsigned.scr":
-        with open(path, "rb") as f, open(f"{path}.changed", "wb") as out:
-            data = bytearray(f.read())
-            data[0x1000] ^= 1   # one byte of the code
-            out.write(data)
+        data = bytearray(read(path, "rb"))
+        data[0x1000] ^= 1   # one byte of the code
+        write(f"{path}.changed", bytes(data))
     cases = [("the signed .scr", signed, info, 0, "the same"),
              ("a changed copy of it", f"{signed}.changed", info, 1, "DIFFERENT"),
              ("the unsigned .scr", f"{work}/unsigned.scr", info, 0, "the same"),
@@ -347,16 +342,10 @@ def installed_entries(wine):
     """(name, version, publisher) of every installed program named Corvelle."""
     query = wine.start("reg", "query", UNINSTALL, "/s")
     query.wait(60)
-    entries, values = [], {}
-    for line in query.output().splitlines() + ["HKEY_END"]:
-        if line.startswith("HKEY_"):
-            if values.get("DisplayName") == "Corvelle":
-                entries.append(tuple(values.get(k) for k in ("DisplayName", "DisplayVersion",
-                                                             "Publisher")))
-            values = {}
-        elif len(fields := line.split(None, 2)) == 3:
-            values[fields[0]] = fields[2]
-    return entries
+    keys = [dict(re.findall(r"^\s+(\w+)\s+REG_\w+\s+(.*?)\s*$", key, re.M))
+            for key in query.output().split("HKEY_")]
+    return [(k["DisplayName"], k.get("DisplayVersion"), k.get("Publisher"))
+            for k in keys if k.get("DisplayName") == "Corvelle"]
 
 
 def check_msi(build, version, other_commit, wine):
@@ -372,8 +361,7 @@ def check_msi(build, version, other_commit, wine):
         log = os.path.join(wine.dir, "msiexec.log")
         got = wine.run("msiexec", action, windows_path(package), "/qn", "/norestart", "/l*v",
                        windows_path(log), timeout=180)
-        with open(log, "rb") as f:
-            said = f.read()
+        said = read(log, "rb")
         said = said.decode("utf-16" if said[1:2] == b"\0" else "utf-8", errors="replace")
         if (got != 0) != refused or (refused and "WIX_DOWNGRADE_DETECTED = {" not in said):
             fail(f"msiexec {action} {package} /qn ended with {got}" + (
@@ -442,14 +430,11 @@ def main():
     check_release(build)
     clones = [clone(work, "clone-a"), clone(work, "clone-b")]
     check_reproducible(work, clones)
-    fresh_prefix(os.path.join(work, "signed"), check_signing, work, clones)
+    check_signing(work, clones)
     # The same version from a later commit whose program differs: only its version resource.
     other = clone(work, "clone-c")
     rc = os.path.join(other, "res", "corvelle.rc")
-    with open(rc) as f:
-        text = f.read().replace('"FileDescription", "Corvelle"', '"FileDescription", "Corvelle."')
-    with open(rc, "w") as f:
-        f.write(text)
+    write(rc, read(rc).replace('"FileDescription", "Corvelle"', '"FileDescription", "Corvelle."'))
     run("git", "-c", "user.name=check", "-c", "user.email=check@localhost", "commit", "-qam",
         "The same version, another program", cwd=other)
     code, output, other_commit = package(other)

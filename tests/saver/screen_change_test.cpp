@@ -16,15 +16,15 @@ std::string Describe(const SaverState& s)
     text << s.screenWidth << "x" << s.screenHeight << " at " << s.deskLeft << "," << s.deskTop
          << " on " << s.monitorCount << ", layout owed " << s.layoutOwed << " since "
          << s.deskChangedAt;
-    for (const ImageSlot& slot : s.slots) {
-        text << "; " << (slot.bitmap ? "picture" : "none") << " " << slot.x << "," << slot.y << " "
-             << slot.dx << "," << slot.dy << " " << slot.cx << "x" << slot.cy << " " << slot.fx;
-    }
+    for (const ImageSlot& slot : s.slots)
+        text << "; " << slot.bitmap << " " << slot.x << "," << slot.y << " " << slot.dx << " "
+             << slot.cx << " " << slot.fx;
     return text.str();
 }
 
 // Seven pictures running on one 1280x1024 monitor; slots 7 to 9 empty, resting at (1, 1).
 int g_bitmaps[kSlotCount];
+std::map<void*, int> g_released;
 void RunOnOneMonitor()
 {
     g_saver = SaverState{};
@@ -32,46 +32,33 @@ void RunOnOneMonitor()
     for (int i = 0; i < kSlotCount; ++i) {
         ImageSlot& slot = g_saver.slots[i];
         slot.x = slot.y = 1;
-        if (i < 7) {
-            slot.bitmap = &g_bitmaps[i];
-            slot.x = 900;
-            slot.dx = slot.dy = slot.fx = 1;
-            slot.cx = slot.cy = 200;
-        }
+        if (i < 7)
+            slot.bitmap = &g_bitmaps[i], slot.x = 900, slot.dx = slot.fx = 1, slot.cx = 200;
     }
 }
-
-std::map<void*, int> g_released;
 
 }  // namespace
 
 TEST(TakeDesk, TakesANonEmptyDeskWholeAndTellsEveryMeasureOfIt)
 {
-    const struct {
-        Desk desk;
-        bool taken;
-    } rows[] = {{{-800, 0, 1824, 768, 2}, true}, {{0, 0, 0, 1024, 1}, false},
-                {{0, 0, 1280, 0, 1}, false}, {{0, 0, -800, 600, 1}, false}};
-    for (const auto& row : rows) {
+    const Desk desks[] = {{-800, 0, 1824, 768, 2}, {-799, 0, 1824, 768, 2},
+                          {-800, 1, 1824, 768, 2}, {-800, 0, 1823, 768, 2},
+                          {-800, 0, 1824, 767, 2}, {-800, 0, 1824, 768, 1},
+                          {0, 0, 0, 1024, 1},      {0, 0, 1280, 0, 1},  {0, 0, -800, 600, 1}};
+    for (const Desk& desk : desks) {
         RunOnOneMonitor();
         SaverState expected = g_saver;
-        if (row.taken) {
-            expected.deskLeft = row.desk.left;
-            expected.deskTop = row.desk.top;
-            expected.screenWidth = row.desk.width;
-            expected.screenHeight = row.desk.height;
-            expected.monitorCount = row.desk.monitors;
+        const bool empty = desk.width <= 0 || desk.height <= 0;
+        if (!empty) {
+            expected.deskLeft = desk.left, expected.deskTop = desk.top;
+            expected.screenWidth = desk.width, expected.screenHeight = desk.height;
+            expected.monitorCount = desk.monitors;
         }
-        EXPECT_EQ(row.taken, TakeDesk(row.desk));
-        EXPECT_EQ(Describe(expected), Describe(g_saver)) << row.desk.width << "x" << row.desk.height;
-    }
-    // After the two-monitor desk: each of its measures changed alone makes a new one.
-    const Desk changed[] = {{-800, 0, 1824, 768, 2}, {-799, 0, 1824, 768, 2},
-                            {-800, 1, 1824, 768, 2}, {-800, 0, 1823, 768, 2},
-                            {-800, 0, 1824, 767, 2}, {-800, 0, 1824, 768, 1}};
-    TakeDesk(changed[0]);
-    for (const Desk& desk : changed) {
-        EXPECT_EQ(&desk != changed, IsNewDesk(desk))
+        EXPECT_EQ(!empty, TakeDesk(desk));
+        EXPECT_EQ(Describe(expected), Describe(g_saver)) << desk.width << "x" << desk.height;
+        // After the first desk, each of its measures changed alone makes a new one.
+        TakeDesk(desks[0]);
+        EXPECT_EQ(&desk != desks, IsNewDesk(desk))
             << desk.left << "," << desk.top << " " << desk.width << "x" << desk.height << " on "
             << desk.monitors;
     }
@@ -91,7 +78,7 @@ TEST(ClearForNewDesk, ReleasesEachBitmapOnceClearsEverySlotAndLaysOutOnceTheDesk
         EXPECT_EQ(i < 7, g_released[&g_bitmaps[i]]) << "releases of slot " << i << "'s bitmap";
 
     // A second change in the burst restarts the wait; the layout comes once, 250 ms after it.
-    ClearForNewDesk(0xFFFFFFF0u, [](void* bitmap) { ++g_released[bitmap]; });
+    ClearForNewDesk(0xFFFFFFF0u, [](void*) {});
     const struct {
         unsigned now;
         bool due;
