@@ -42,8 +42,8 @@ def say(text):
 
 
 def run(*command, cwd=None, **env):
-    """Runs a command with the environment of an outsider, who has no key and no release time,
-    plus `env`; returns its exit code and what it printed."""
+    """Exit code and output of a command run as an outsider would, with no key and no release
+    time, but with `env`."""
     env = dict({k: v for k, v in os.environ.items() if k not in KEYS}, **env)
     done = subprocess.run(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
@@ -51,8 +51,7 @@ def run(*command, cwd=None, **env):
 
 
 def package(clone, build="build/package", **env):
-    """scripts/package of a clone, without its own check; returns its exit code, its output and
-    the folder it packaged into."""
+    """Exit code, output and folder of scripts/package of a clone, without its own check."""
     code, output = run(os.path.join(clone, "scripts", "package"), cwd=clone, **env,
                        CORVELLE_PACKAGE_CHECK="no", CORVELLE_PACKAGE_BUILD=build)
     return code, output, os.path.join(clone, build)
@@ -400,17 +399,6 @@ def check_msi(build, version, other_commit, wine):
         fail(f"left after uninstalling: {left}")
 
 
-def fresh_prefix(work, check, *arguments):
-    """Runs check(*arguments, wine) in a new Wine environment in work."""
-    start = os.path.join(winedrive.SCRIPTS, "wine-env-start")
-    if subprocess.run([start, work], stdout=subprocess.DEVNULL).returncode != 0:
-        fail("no Wine environment")
-    try:
-        check(*arguments, winedrive.Session(work))
-    finally:
-        subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-stop"), work])
-
-
 def clone(work, name):
     path = os.path.join(work, name)
     if run("git", "clone", "-q", ROOT, path)[0] != 0:
@@ -423,7 +411,7 @@ def main():
         sys.exit(__doc__)
     build, version = os.path.abspath(sys.argv[1]), sys.argv[2]
     work = os.path.join(build, "check")
-    shutil.rmtree(work, ignore_errors=True)   # fresh prefixes: no picture list, nothing installed
+    shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     if run("git", "status", "--porcelain", cwd=ROOT)[1].strip():
         say("warning: the working tree has changes; the clones are of its last commit")
@@ -431,17 +419,23 @@ def main():
     clones = [clone(work, "clone-a"), clone(work, "clone-b")]
     check_reproducible(work, clones)
     check_signing(work, clones)
-    # The same version from a later commit whose program differs: only its version resource.
-    other = clone(work, "clone-c")
-    rc = os.path.join(other, "res", "corvelle.rc")
+    # The same version from a later commit whose program differs, in its version resource only.
+    rc = os.path.join(clones[1], "res", "corvelle.rc")
     write(rc, read(rc).replace('"FileDescription", "Corvelle"', '"FileDescription", "Corvelle."'))
     run("git", "-c", "user.name=check", "-c", "user.email=check@localhost", "commit", "-qam",
-        "The same version, another program", cwd=other)
-    code, output, other_commit = package(other)
+        "The same version, another program", cwd=clones[1])
+    code, output, other_commit = package(clones[1])
     if code != 0 or digest(f"{other_commit}/corvelle.scr") == digest(f"{build}/corvelle.scr"):
         fail(f"packaging another commit failed, or gave the same corvelle.scr:\n{output}")
-    fresh_prefix(os.path.join(work, "zip"), check_zip, released(build, ".zip"))
-    fresh_prefix(os.path.join(work, "msi"), check_msi, build, version, other_commit)
+    prefix = os.path.join(work, "windows")   # a fresh one: no picture list, nothing installed
+    if subprocess.run([f"{winedrive.SCRIPTS}/wine-env-start", prefix]).returncode != 0:
+        fail("no Wine environment")
+    try:
+        wine = winedrive.Session(prefix)
+        check_msi(build, version, other_commit, wine)   # first: it must find no c:\pictures
+        check_zip(released(build, ".zip"), wine)
+    finally:
+        subprocess.run([f"{winedrive.SCRIPTS}/wine-env-stop", prefix])
 
 
 if __name__ == "__main__":

@@ -15,7 +15,8 @@ TEST(ComputeFrameBlits, BarsLieOverTheOldBorderAndThePictureOnItsPlace)
         {-1, 1, {40, 28, 3, 9}, {40, 28, 15, 3}, {53, 28, 3, 9}, {40, 35, 15, 3}},
     };
     for (const auto& row : rows) {
-        const ImageSlot slot{nullptr, 40, 30, row.dx, row.dy, 13, 7, 0, 0};
+        ImageSlot slot{};
+        slot.x = 40, slot.y = 30, slot.dx = row.dx, slot.dy = row.dy, slot.cx = 13, slot.cy = 7;
         const FrameBlits got = ComputeFrameBlits(slot);
         const BlitRect expected[] = {row.left, row.top, row.right, row.bottom, {40, 30, 13, 7}};
         for (int k = 0; k < 5; ++k) {
