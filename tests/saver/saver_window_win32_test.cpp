@@ -253,7 +253,8 @@ TEST(SaverWindow, StaysOnTopAndCoversEachNewDeskAtOnceErasesOnlyThenAndNeverEnds
         << "repainted on each tick after the changes";
     EXPECT_EQ(RGB(0, 0, 0), g_erased) << "a display change leaves the screen unerased";
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
-    EXPECT_EQ("the change first, 20 more: stayed; the move first: stayed; 21 more: ended; ", g_moves);
+    EXPECT_EQ("the change first, 20 more: stayed; the move first: stayed; 21 more: ended; ",
+              g_moves);
 }
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
