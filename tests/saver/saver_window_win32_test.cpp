@@ -150,14 +150,17 @@ void CALLBACK Inspect(HWND, UINT, UINT_PTR, DWORD)
         g_atOnTop[0] = WindowFromPoint(g_onTop);
         RECT suggested = {10, 10, 110, 90};
         g_afterDpiChange = AfterChange(WM_DPICHANGED, MAKEWPARAM(144, 144), LPARAM(&suggested));
-        SetPixel(dc, 9, 9, RGB(255, 255, 255));
-        g_saver.updateRect = SaverRect{0, 0, 1, 1};   // a rectangle of another desk
         SetCursorPos(450, 300);
         g_afterDisplayChanges = AfterChange(WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
+        g_atOnTop[1] = WindowFromPoint(g_onTop);
+        // Then a change that leaves the desk's size as it was, so that nothing is newly exposed.
+        UpdateWindow(g_display);
+        SetPixel(dc, 9, 9, RGB(255, 255, 255));
+        g_saver.updateRect = SaverRect{0, 0, 1, 1};   // a rectangle of another desk
+        SendMessageA(g_display, WM_DISPLAYCHANGE, 32, MAKELPARAM(800, 600));
         g_waiting = g_saver;
         UpdateWindow(g_display);
         g_erased = GetPixel(dc, 9, 9);
-        g_atOnTop[1] = WindowFromPoint(g_onTop);
     } else if (step == 1 && g_saver.layoutOwed && GetTickCount() - g_waiting.deskChangedAt < 3000) {
         --g_step;   // the desk is not still yet
     } else if (step == 1) {
