@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -66,16 +67,17 @@ HWND WaitForCaption(const char* caption)
     });
 }
 
-// Whether `window` ends by itself. If not, every window of the dialogs' thread is cancelled until
-// it is gone: what a failed step left open must not hold the test until its time limit.
-bool EndsByItself(HWND window)
+// Whether a dialog ends by itself (`ended`). If not, every window of the dialogs' thread is
+// cancelled until it has: what a failed step left open must not hold the test until its time
+// limit.
+bool EndsByItself(const std::function<bool()>& ended)
 {
-    if (WaitFor([&] { return !IsWindow(window); }))
+    if (WaitFor(ended))
         return true;
     WaitFor([&] {
         for (HWND open : DialogWindows())
             PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
-        return !IsWindow(window);
+        return ended();
     });
     return false;
 }
@@ -127,18 +129,21 @@ void UseSettings(const std::function<void(HWND)>& user)
     std::wstring old = Wide(kOldPath);
     old.resize(260);
     RegSetKeyValueW(HKEY_CURRENT_USER, Wide(kKey).c_str(), L"File4", REG_SZ, old.data(), 520);
+    std::atomic<bool> ended{false};
     std::thread helper([&] {
         HWND dialog = WaitForCaption("Corvelle Settings");
-        ASSERT_NE(nullptr, dialog);
-        for (int picture = 1; picture <= 10; ++picture) {
+        EXPECT_NE(nullptr, dialog) << "no window captioned Corvelle Settings";
+        for (int picture = 1; dialog && picture <= 10; ++picture) {
             EXPECT_EQ(picture == 1 ? full : picture == 2 ? "xyz" : "", Field(dialog, picture))
                 << "field " << picture << " on opening";
         }
-        user(dialog);
-        EXPECT_TRUE(EndsByItself(dialog)) << "the settings dialog did not end";
+        if (dialog != nullptr)
+            user(dialog);
+        EXPECT_TRUE(EndsByItself([&] { return ended.load(); })) << "the dialog did not end";
     });
     EXPECT_EQ(0, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
                                  SettingsDialogProc, 0));
+    ended = true;
     helper.join();
 }
 
@@ -196,7 +201,8 @@ std::string Browse(HWND settings, int picture, const std::string& opensOn, const
         SetWindowTextA(name, typed);
     }
     PostMessageA(picker, WM_COMMAND, button, 0);
-    return EndsByItself(picker) ? Field(settings, picture) : "picker left open";
+    return EndsByItself([&] { return !IsWindow(picker); }) ? Field(settings, picture)
+                                                           : "picker left open";
 }
 
 }  // namespace
