@@ -341,7 +341,7 @@ def installed_entries(wine):
     """(name, version, publisher) of every installed program named Corvelle."""
     query = wine.start("reg", "query", UNINSTALL, "/s")
     query.wait(60)
-    keys = [dict(re.findall(r"^\s+(\w+)\s+REG_\w+\s+(.*?)\s*$", key, re.M))
+    keys = [dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*?)\s*$", key, re.M))
             for key in query.output().split("HKEY_")]
     return [(k["DisplayName"], k.get("DisplayVersion"), k.get("Publisher"))
             for k in keys if k.get("DisplayName") == "Corvelle"]
