@@ -340,7 +340,9 @@ def check_zip(zip_path, wine):
 def installed_entries(wine):
     """(name, version, publisher) of every installed program named Corvelle."""
     query = wine.start("reg", "query", UNINSTALL, "/s")
-    query.wait(60)
+    if query.wait(60) != 0:   # an empty answer would read as nothing installed
+        query.kill()
+        fail(f"reg query {UNINSTALL} failed: {query.output()}")
     keys = [dict(re.findall(r"^[ \t]+(\w+)[ \t]+REG_\w+[ \t]*(.*?)\s*$", key, re.M))
             for key in query.output().split("HKEY_")]
     return [(k["DisplayName"], k.get("DisplayVersion"), k.get("Publisher"))
