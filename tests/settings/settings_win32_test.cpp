@@ -8,6 +8,7 @@
 #include <commctrl.h>
 #include <dlgs.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <atomic>
@@ -147,6 +148,24 @@ void UseSettings(const std::function<void(HWND)>& user)
     helper.join();
 }
 
+// The name a screen reader gives a control: that of the system's standard accessible object.
+std::wstring AccessibleName(HWND control)
+{
+    IAccessible* accessible = nullptr;
+    if (FAILED(CreateStdAccessibleObject(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&accessible))))
+        return L"no accessible object";
+    VARIANT self = {};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    const HRESULT got = accessible->get_accName(self, &name);
+    accessible->Release();
+    const std::wstring text = got == S_OK && name != nullptr ? name : L"no name";
+    SysFreeString(name);
+    return text;
+}
+
 // A 1x1 24-bit bitmap, written through the \\?\ form that reaches paths too long for ANSI calls.
 bool WriteBitmap(const std::string& path)
 {
@@ -252,6 +271,24 @@ TEST(SettingsDialog, OkStoresTypedFieldsAsFull260ByteStringsAndKeepsUnreadableOn
                     && (whole[cut.size()] & 0xC0) != 0x80 : stored == "none")
             << ending.name << ", File10: " << stored;
     }
+}
+
+TEST(SettingsDialog, AScreenReaderNamesEveryFieldAndTabKeepsItsOrder)
+{
+    UseSettings([](HWND dialog) {
+        for (int picture = 1; picture <= 10; ++picture) {
+            EXPECT_EQ(L"Picture " + std::to_wstring(picture),
+                      AccessibleName(GetDlgItem(dialog, IDC_FILE1 + picture - 1)));
+        }
+        std::vector<int> order;
+        for (HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE); order.size() < 23;
+             control = GetNextDlgTabItem(dialog, control, FALSE))
+            order.push_back(GetDlgCtrlID(control));
+        EXPECT_EQ((std::vector<int>{IDOK, 1000, 1010, IDCANCEL, 1001, 1011, 1002, 1012, 1003, 1013,
+                                    1004, 1014, 1015, 1005, 1016, 1006, 1017, 1007, 1018, 1008,
+                                    1019, 1009, IDOK}), order);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
 }
 
 TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAPathTooLong)
