@@ -2,14 +2,11 @@
 start them, point, type, read the screen. The run command, the benchmark and the tests share it."""
 
 import os
-import re
 import signal
 import subprocess
 import tempfile
 import time
-import warnings
 
-import numpy
 from PIL import Image, ImageGrab
 
 SCRIPTS = os.path.dirname(os.path.abspath(__file__))
@@ -36,24 +33,6 @@ def write_bmp(path, size, colour):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     Image.new("RGB", size, colour).save(path, "BMP")
     return windows_path(path)
-
-
-def packed_colours(image):
-    """The image's pixels as 0xRRGGBB numbers."""
-    frame = numpy.asarray(image.convert("RGB"), dtype=numpy.uint32)
-    return (frame[..., 0] << 16) | (frame[..., 1] << 8) | frame[..., 2]
-
-
-def colour_boxes(image):
-    """{colour: (left, top, width, height, pixel count)} of every colour but black on a screen."""
-    packed = packed_colours(image)
-    found = {}
-    for value in numpy.unique(packed[packed != 0]):
-        ys, xs = numpy.nonzero(packed == value)
-        colour = (int(value) >> 16, (int(value) >> 8) & 255, int(value) & 255)
-        found[colour] = (int(xs.min()), int(ys.min()), int(xs.max() - xs.min() + 1),
-                         int(ys.max() - ys.min() + 1), len(xs))
-    return found
 
 
 class Program:
@@ -169,33 +148,8 @@ class Session:
         if self.run("reg", "import", windows_path(path)) != 0:
             raise RuntimeError("reg import failed")
 
-    def stored_pictures(self):
-        """The picture list's string values as Wine's own reg.exe exports them, {picture: text},
-        each text up to its first NUL."""
-        path = os.path.join(self.dir, "exported.reg")
-        if self.run("reg", "export", PICTURE_KEY, windows_path(path), "/y") != 0:
-            raise RuntimeError("reg export failed")
-        with open(path, encoding="utf-16") as f:
-            values = re.findall(r'^"File(\d+)"="(.*)"\r?$', f.read(), re.M)
-        return {int(k): text.replace("\\\\", "\\") for k, text in values}
-
     def screenshot(self):
         return ImageGrab.grab(xdisplay=self.display).convert("RGB")
-
-    def judged_screen(self, fault, keep):
-        """The colour boxes of the screen, judged by fault(boxes), which names what it sees wrong.
-        A capture can catch Wine between two paints, so a screen with a fault is read again at
-        once and fails (AssertionError) only when the second read has a fault too. Both screens
-        are saved as keep-first.png and keep-again.png and named in the failure, or the warning
-        that a second read saw nothing wrong."""
-        found = colour_boxes(first := self.screenshot())
-        if seen := fault(found):
-            found = colour_boxes(again := self.screenshot())
-            first.save(f"{keep}-first.png")
-            again.save(f"{keep}-again.png")
-            assert not fault(found), f"{seen}; read again: {fault(found)}; see {keep}-*.png"
-            warnings.warn(f"a capture showed {seen}, the next one nothing wrong: {keep}-*.png")
-        return found
 
     def pointer(self):
         fields = dict(item.split(":") for item in self.x("xdotool", "getmouselocation").split()[:2])

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -60,4 +61,16 @@ const auto* const g_scratch = testing::AddGlobalTestEnvironment(new Scratch);
 std::string ScratchFolder()
 {
     return g_folder.string();
+}
+
+bool WriteBitmap(const std::string& path, int width, int height)
+{
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    const BITMAPFILEHEADER file = {0x4D42, headers + 4 * width * height, 0, 0, headers};
+    const BITMAPINFOHEADER info = {sizeof info, width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info), sizeof info).append(4 * width * height, 'c');
+    std::ofstream out(std::filesystem::path(L"\\\\?\\") += std::filesystem::u8path(path),
+                      std::ios::binary);
+    return bool(out.write(data.data(), data.size()).flush());
 }

@@ -3,11 +3,12 @@
 import os
 import shutil
 
+import numpy
 import pytest
 from PIL import Image, ImageDraw
 
-from conftest import PARK, SCR
-from winedrive import colour_boxes, wait_until, windows_path, write_bmp
+from conftest import PARK, SCR, colour_boxes, judged_screen, packed_colours, stored_pictures
+from winedrive import wait_until, windows_path, write_bmp
 
 FRAMES = 10
 CORNER = 6   # the empty slots resting at (1,1) turn back a picture that comes this close
@@ -64,7 +65,7 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
         sizes = {inner: found[inner][2:4] for inner in inner_sizes}
         return sizes != inner_sizes and f"inner sizes {sizes}, expected {inner_sizes}"
     for frame in range(FRAMES):
-        wine.judged_screen(fault, f"{tmp_path}/frame{frame}")
+        judged_screen(wine, fault, f"{tmp_path}/frame{frame}")
 
 
 def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp_path):
@@ -86,10 +87,29 @@ def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp
         whole = {border: (left, top, width, height, 2 * (width + height) - 4),
                  inner: (left + 1, top + 1, width - 2, height - 2, (width - 2) * (height - 2))}
         return place(found) and found != whole and f"{found}"
-    places = [place(wine.judged_screen(fault, f"{tmp_path}/frame{frame}"))
+    places = [place(judged_screen(wine, fault, f"{tmp_path}/frame{frame}"))
               for frame in range(3 * FRAMES)]
     moves = [(b[0] - a[0], b[1] - a[1]) for a, b in zip(places, places[1:]) if a and b]
     assert any(abs(dx) == abs(dy) > 0 for dx, dy in moves), f"moves {moves}"
+
+
+def test_every_kind_of_sample_bitmap_shows(wine, display):
+    """The samples are 1-, 4-, 8-, 24- and 32-bit and run-length encoded bitmaps: each must show,
+    told by 50 pixels of colours that no other sample has."""
+    samples = [os.path.join(os.path.dirname(SCR), "samples", f"{k}.bmp") for k in range(1, 11)]
+    wine.store_pictures({k: windows_path(path) for k, path in enumerate(samples, 1)})
+    colours = [set(numpy.unique(packed_colours(Image.open(path))).tolist()) - {0}
+               for path in samples]
+    own = [sorted(c - set().union(*(colours[:k] + colours[k + 1:]))) for k, c in enumerate(colours)]
+    unseen = set(range(10))
+    wine.x("xsetroot", "-solid", "#010203")   # a root that no sample's white can be taken for
+    display()
+
+    def all_seen():
+        screen = packed_colours(wine.screenshot())
+        unseen.difference_update([k for k in unseen if numpy.isin(screen, own[k]).sum() >= 50])
+        return not unseen
+    assert wait_until(all_seen, 20), f"samples never seen: {sorted(k + 1 for k in unseen)}"
 
 
 @pytest.mark.parametrize("actions", [
@@ -133,4 +153,4 @@ def test_settings_ok_writes_back_paths_in_any_language_as_they_were(wine, tmp_pa
     assert wine.run(SCR, "/s") == 1
     wine.x("xdotool", "key", "Return")
     assert settings.wait(30) == 0
-    assert wine.stored_pictures() == {**{k: "" for k in range(1, 11)}, **stored}
+    assert stored_pictures(wine) == {**{k: "" for k in range(1, 11)}, **stored}

@@ -5,8 +5,8 @@ import subprocess
 
 import pytest
 
-from conftest import SCR
-from winedrive import SCRIPTS, Session, colour_boxes, wait_until
+from conftest import SCR, colour_boxes
+from winedrive import SCRIPTS, Session, wait_until
 
 
 @pytest.fixture(scope="module")
@@ -33,3 +33,10 @@ def test_both_monitors_turn_black_and_a_move_on_the_left_one_ends_it(two_monitor
         assert wait_until(lambda: colour_boxes(wine.screenshot().crop(area)) == {}, 10), name
     wine.move_pointer(221, 300)
     assert program.wait(30) == 0
+
+
+def test_the_display_test_in_process_holds_where_the_virtual_screen_is_not_the_primary(
+        two_monitors):
+    program = two_monitors.start(os.path.join(os.path.dirname(SCR), "tests",
+                                              "saver_window_win32_test.exe"))
+    assert program.wait(300) == 0, program.output()

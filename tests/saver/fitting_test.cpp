@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(FitImageSize, ShrinksOnlyBeyondTheShareAndOnlyUntilHalfTheCountFits)
 {
     const struct {
@@ -18,11 +20,9 @@ TEST(FitImageSize, ShrinksOnlyBeyondTheShareAndOnlyUntilHalfTheCountFits)
     };
     for (const auto& row : rows) {
         const FittedSize got = FitImageSize(row.cx, row.cy, row.width, row.height, row.count);
-        EXPECT_TRUE(got.cx == row.expected.cx && got.cy == row.expected.cy
-                    && got.needsCopy == row.expected.needsCopy)
+        EXPECT_EQ(std::make_tuple(row.expected.cx, row.expected.cy, row.expected.needsCopy),
+                  std::make_tuple(got.cx, got.cy, got.needsCopy))
             << row.cx << "x" << row.cy << " on " << row.width << "x" << row.height << " / "
-            << row.count << ": got " << got.cx << "x" << got.cy << " copy " << got.needsCopy
-            << ", expected " << row.expected.cx << "x" << row.expected.cy << " copy "
-            << row.expected.needsCopy;
+            << row.count;
     }
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 TEST(ComputeFrameBlits, BarsLieOverTheOldBorderAndThePictureOnItsPlace)
 {
     // A 13x7 picture at 40,30 that stood at 39,31 or 41,29: three-pixel bars over the outermost
@@ -20,13 +22,10 @@ TEST(ComputeFrameBlits, BarsLieOverTheOldBorderAndThePictureOnItsPlace)
         const FrameBlits got = ComputeFrameBlits(slot);
         const BlitRect expected[] = {row.left, row.top, row.right, row.bottom, {40, 30, 13, 7}};
         for (int k = 0; k < 5; ++k) {
-            const BlitRect& g = k < kFrameBarCount ? got.bars[k] : got.picture;
-            const BlitRect& e = expected[k];
-            EXPECT_TRUE(g.left == e.left && g.top == e.top && g.width == e.width
-                        && g.height == e.height)
-                << "moving " << row.dx << "," << row.dy << ", blit " << k << ": got " << g.left
-                << "," << g.top << " " << g.width << "x" << g.height << ", expected " << e.left
-                << "," << e.top << " " << e.width << "x" << e.height;
+            const BlitRect &g = k < kFrameBarCount ? got.bars[k] : got.picture, &e = expected[k];
+            EXPECT_EQ(std::make_tuple(e.left, e.top, e.width, e.height),
+                      std::make_tuple(g.left, g.top, g.width, g.height))
+                << "moving " << row.dx << "," << row.dy << ", blit " << k;
         }
     }
 }

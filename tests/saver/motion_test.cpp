@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 ImageSlot Picture(int x, int y, int dx, int dy, int cx, int cy)
@@ -54,12 +56,8 @@ TEST(StepImages, ReversesAtEdgesAndTouchesOncePerAxis)
         g_saver.slots[1] = row.b;
         g_saver.slots[0].fx = g_saver.slots[0].fy = 1;   // left over from an earlier tick
         StepImages();
-        const ImageSlot& a = g_saver.slots[0];
-        const ImageSlot& b1 = g_saver.slots[1];
-        EXPECT_TRUE(a.x == row.x && a.y == row.y && a.dx == row.dx && a.dy == row.dy
-                    && b1.dx == row.bdx && b1.dy == row.bdy)
-            << row.name << ": got " << a.x << "," << a.y << " " << a.dx << "," << a.dy << " / "
-            << b1.dx << "," << b1.dy << ", expected " << row.x << "," << row.y << " " << row.dx
-            << "," << row.dy << " / " << row.bdx << "," << row.bdy;
+        const ImageSlot &a = g_saver.slots[0], &b1 = g_saver.slots[1];
+        EXPECT_EQ(std::make_tuple(row.x, row.y, row.dx, row.dy, row.bdx, row.bdy),
+                  std::make_tuple(a.x, a.y, a.dx, a.dy, b1.dx, b1.dy)) << row.name;
     }
 }

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -164,15 +163,6 @@ std::wstring AccessibleName(HWND control)
     const std::wstring text = got == S_OK && name != nullptr ? name : L"no name";
     SysFreeString(name);
     return text;
-}
-
-// A 1x1 24-bit bitmap, written through the \\?\ form that reaches paths too long for ANSI calls.
-bool WriteBitmap(const std::string& path)
-{
-    const char bytes[58] = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0,
-                            1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4};
-    std::ofstream file((L"\\\\?\\" + Wide(path)).c_str(), std::ios::binary);
-    return bool(file.write(bytes, sizeof bytes).flush());
 }
 
 // The names the picker's list offers.
