@@ -1,5 +1,4 @@
-"""Fixtures of the end-to-end tests: corvelle.scr under Wine in the test display, and what the
-tests read back: the screen's colours and the picture list."""
+"""corvelle.scr under Wine in the test display, and the screen's colours and the picture list."""
 
 import os
 import re
@@ -35,11 +34,9 @@ def colour_boxes(image):
 
 
 def judged_screen(wine, fault, keep):
-    """The colour boxes of the screen, judged by fault(boxes), which names what it sees wrong.
-    A capture can catch Wine between two paints, so a screen with a fault is read again at once
-    and fails only when the second read has a fault too. Both screens are saved as
-    keep-first.png and keep-again.png and named in the failure, or in the warning that a second
-    read saw nothing wrong."""
+    """The colour boxes of the screen, judged by fault(boxes), which names what it sees wrong. A
+    capture can catch Wine between two paints: a fault fails only when a second read shows one
+    too; both screens are kept as keep-*.png."""
     found = colour_boxes(first := wine.screenshot())
     if seen := fault(found):
         found = colour_boxes(again := wine.screenshot())
@@ -51,8 +48,7 @@ def judged_screen(wine, fault, keep):
 
 
 def stored_pictures(wine):
-    """The picture list's string values as Wine's own reg.exe exports them, {picture: text},
-    each text up to its first NUL."""
+    """{picture: text up to its first NUL} of the list as Wine's own reg.exe exports it."""
     path = os.path.join(wine.dir, "exported.reg")
     assert wine.run("reg", "export", winedrive.PICTURE_KEY, winedrive.windows_path(path),
                     "/y") == 0

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -84,10 +85,7 @@ bool EndsByItself(const std::function<bool()>& ended)
 
 std::wstring Wide(const std::string& text)
 {
-    std::wstring wide(text.size(), L'\0');
-    wide.resize(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    wide.data(), static_cast<int>(wide.size())));
-    return wide;
+    return std::filesystem::u8path(text).wstring();
 }
 
 std::string Repeat(const std::string& text, int times)
@@ -117,36 +115,6 @@ std::string Field(HWND dialog, int picture)
 // page: 260 bytes there, 320 in UTF-8 with the filler, so too long to read now.
 const std::string kOldPath = "c:\\" + Repeat("\xC3\xA9", 60) + std::string(137, 'o');
 
-// Runs the dialog over a stored list; `user` gets it once it shows and must end it.
-void UseSettings(const std::function<void(HWND)>& user)
-{
-    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-    const std::string full(260, 'a'), tooLong(261, 'x');
-    // 260 bytes and no terminator, then a shorter value without one: none of the first may stay.
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File1", REG_BINARY, full.data(), 260);
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File2", REG_BINARY, "xyz", 3);
-    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File3", REG_BINARY, tooLong.data(), 261);
-    std::wstring old = Wide(kOldPath);
-    old.resize(260);
-    RegSetKeyValueW(HKEY_CURRENT_USER, Wide(kKey).c_str(), L"File4", REG_SZ, old.data(), 520);
-    std::atomic<bool> ended{false};
-    std::thread helper([&] {
-        HWND dialog = WaitForCaption("Corvelle Settings");
-        EXPECT_NE(nullptr, dialog) << "no window captioned Corvelle Settings";
-        for (int picture = 1; dialog && picture <= 10; ++picture) {
-            EXPECT_EQ(picture == 1 ? full : picture == 2 ? "xyz" : "", Field(dialog, picture))
-                << "field " << picture << " on opening";
-        }
-        if (dialog != nullptr)
-            user(dialog);
-        EXPECT_TRUE(EndsByItself([&] { return ended.load(); })) << "the dialog did not end";
-    });
-    EXPECT_EQ(0, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
-                                 SettingsDialogProc, 0));
-    ended = true;
-    helper.join();
-}
-
 // The name a screen reader gives a control: that of the system's standard accessible object.
 std::wstring AccessibleName(HWND control)
 {
@@ -163,6 +131,46 @@ std::wstring AccessibleName(HWND control)
     const std::wstring text = got == S_OK && name != nullptr ? name : L"no name";
     SysFreeString(name);
     return text;
+}
+
+// Runs the dialog over a stored list; `user` gets it once it shows and must end it.
+void UseSettings(const std::function<void(HWND)>& user)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    const std::string full(260, 'a'), tooLong(261, 'x');
+    // 260 bytes and no terminator, then a shorter value without one: none of the first may stay.
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File1", REG_BINARY, full.data(), 260);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File2", REG_BINARY, "xyz", 3);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kKey, "File3", REG_BINARY, tooLong.data(), 261);
+    std::wstring old = Wide(kOldPath);
+    old.resize(260);
+    RegSetKeyValueW(HKEY_CURRENT_USER, Wide(kKey).c_str(), L"File4", REG_SZ, old.data(), 520);
+    std::atomic<bool> ended{false};
+    std::thread helper([&] {
+        HWND dialog = WaitForCaption("Corvelle Settings");
+        EXPECT_NE(nullptr, dialog) << "no window captioned Corvelle Settings";
+        // Each field shows what is stored and has its label's name for a screen reader.
+        for (int picture = 1; dialog && picture <= 10; ++picture) {
+            EXPECT_EQ(picture == 1 ? full : picture == 2 ? "xyz" : "", Field(dialog, picture))
+                << "field " << picture << " on opening";
+            EXPECT_EQ(L"Picture " + std::to_wstring(picture),
+                      AccessibleName(GetDlgItem(dialog, IDC_FILE1 + picture - 1)));
+        }
+        std::vector<int> tabOrder;
+        for (HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE); tabOrder.size() < 23;
+             control = GetNextDlgTabItem(dialog, control, FALSE))
+            tabOrder.push_back(GetDlgCtrlID(control));
+        EXPECT_EQ((std::vector<int>{IDOK, 1000, 1010, IDCANCEL, 1001, 1011, 1002, 1012, 1003, 1013,
+                                    1004, 1014, 1015, 1005, 1016, 1006, 1017, 1007, 1018, 1008,
+                                    1019, 1009, IDOK}), tabOrder);
+        if (dialog != nullptr)
+            user(dialog);
+        EXPECT_TRUE(EndsByItself([&] { return ended.load(); })) << "the dialog did not end";
+    });
+    EXPECT_EQ(0, DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
+                                 SettingsDialogProc, 0));
+    ended = true;
+    helper.join();
 }
 
 // The names the picker's list offers.
@@ -261,24 +269,6 @@ TEST(SettingsDialog, OkStoresTypedFieldsAsFull260ByteStringsAndKeepsUnreadableOn
                     && (whole[cut.size()] & 0xC0) != 0x80 : stored == "none")
             << ending.name << ", File10: " << stored;
     }
-}
-
-TEST(SettingsDialog, AScreenReaderNamesEveryFieldAndTabKeepsItsOrder)
-{
-    UseSettings([](HWND dialog) {
-        for (int picture = 1; picture <= 10; ++picture) {
-            EXPECT_EQ(L"Picture " + std::to_wstring(picture),
-                      AccessibleName(GetDlgItem(dialog, IDC_FILE1 + picture - 1)));
-        }
-        std::vector<int> order;
-        for (HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE); order.size() < 23;
-             control = GetNextDlgTabItem(dialog, control, FALSE))
-            order.push_back(GetDlgCtrlID(control));
-        EXPECT_EQ((std::vector<int>{IDOK, 1000, 1010, IDCANCEL, 1001, 1011, 1002, 1012, 1003, 1013,
-                                    1004, 1014, 1015, 1005, 1016, 1006, 1017, 1007, 1018, 1008,
-                                    1019, 1009, IDOK}), order);
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    });
 }
 
 TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAPathTooLong)
