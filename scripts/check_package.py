@@ -16,16 +16,13 @@ import winedrive
 ROOT = os.path.dirname(winedrive.SCRIPTS)
 RELEASE, VERSION = os.environ.get("CORVELLE_RELEASE", ""), os.environ.get("CORVELLE_VERSION", "")
 WORK = os.path.join(RELEASE, "check")
-KEYS = ("CORVELLE_SIGNING_CERT", "CORVELLE_SIGNING_PASSWORD_FILE", "CORVELLE_PKCS11_MODULE",
-        "CORVELLE_PKCS11_KEY", "CORVELLE_PKCS11_CERT", "CORVELLE_TIMESTAMP_URL",
-        "SOURCE_DATE_EPOCH")
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 
 
 def run(*command, cwd=None, **env):
-    """Exit code and output of a command run as an outsider would, with no key and no release
-    time, but with `env`."""
-    env = dict({k: v for k, v in os.environ.items() if k not in KEYS}, **env)
+    """Exit code and output of a command run as an outsider would: no key, no release time."""
+    env = dict({k: v for k, v in os.environ.items()
+                if not k.startswith("CORVELLE_") and k != "SOURCE_DATE_EPOCH"}, **env)
     done = subprocess.run(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     return done.returncode, done.stdout
@@ -105,18 +102,15 @@ def keys():
             ["softhsm2-util", "--import", f"{WORK}/key.p8", "--token", "corvelle", "--label",
              "corvelle", "--id", "01", "--pin", pin]):
         assert run(*command, SOFTHSM2_CONF=f"{WORK}/softhsm2.conf")[0] == 0, command
-    module = next(p for p in ("/usr/lib/softhsm/libsofthsm2.so",
-                              "/usr/lib/x86_64-linux-gnu/softhsm/libsofthsm2.so")
-                  if os.path.exists(p))
     with_file = {"CORVELLE_SIGNING_CERT": f"{WORK}/key.p12",
                  "CORVELLE_SIGNING_PASSWORD_FILE": secret}
-    on_token = {"CORVELLE_PKCS11_MODULE": module, "CORVELLE_PKCS11_CERT": cert,
+    on_token = {"CORVELLE_PKCS11_MODULE": "/usr/lib/softhsm/libsofthsm2.so",   # Debian 12's
                 "CORVELLE_PKCS11_KEY": "pkcs11:token=corvelle;object=corvelle;type=private",
-                "CORVELLE_SIGNING_PASSWORD_FILE": secret}
+                "CORVELLE_PKCS11_CERT": cert, "CORVELLE_SIGNING_PASSWORD_FILE": secret}
     return cert, pin, with_file, on_token
 
 
-def test_the_sums_the_guides_upgrade_code_and_an_old_corvelle_removed_before_any_file():
+def test_the_sums_the_zip_the_upgrade_code_and_an_installed_corvelle_removed_first():
     code, output = run("sha256sum", "-c", "SHA256SUMS", cwd=RELEASE)
     msi = released(RELEASE, ".msi")
     assert code == 0, output
@@ -130,9 +124,6 @@ def test_the_sums_the_guides_upgrade_code_and_an_old_corvelle_removed_before_any
     sequence = dict(re.findall(r"^(\w+)\t\S*\t(\d+)$", run("msiinfo", "export", msi,
                                                            "InstallExecuteSequence")[1], re.M))
     assert int(sequence["RemoveExistingProducts"]) < int(sequence["InstallFiles"]), sequence
-
-
-def test_the_zip_holds_the_saver_the_licence_the_guide_and_the_samples():
     with zipfile.ZipFile(released(RELEASE, ".zip")) as archive:
         files = [name.split("/", 1)[1] for name in archive.namelist() if not name.endswith("/")]
     assert sorted(files) == sorted(["LICENSE", "README.txt", "corvelle.scr"]
@@ -155,12 +146,8 @@ def test_refused_before_anything_is_built_with_no_secret_shown_and_no_package_le
     os.makedirs(f"{WORK}/failing")
     write(f"{WORK}/failing/wixl", "#!/bin/sh\necho 'wixl: made to fail' >&2\nexit 1\n", 0o755)
     for case, key, said, changed in [   # what each must say; a file each changes in the clone
-            ("a half-given key", {"CORVELLE_SIGNING_CERT": with_file["CORVELLE_SIGNING_CERT"]},
-             "needs CORVELLE_SIGNING_PASSWORD_FILE", None),
             ("a wrong password", dict(with_file, CORVELLE_SIGNING_PASSWORD_FILE=f"{WORK}/wrong"),
              "wrong password", None),
-            ("a wrong PIN", dict(on_token, CORVELLE_SIGNING_PASSWORD_FILE=f"{WORK}/wrong"),
-             "refuses the PIN", None),
             ("an unreachable time-stamp server",
              dict(with_file, CORVELLE_TIMESTAMP_URL="http://127.0.0.1:1"), "cannot be reached",
              None),
@@ -296,8 +283,6 @@ def test_the_msi_installs_replaces_upgrades_refuses_a_downgrade_and_uninstalls(w
     msiexec("/i", released(RELEASE, ".msi"), VERSION)
     assert [path for path in files if not os.path.isfile(path)] == []
     assert digest(scr) == digest(f"{RELEASE}/corvelle.scr")
-    assert not os.path.exists(f"{drive_c}/pictures"), "the installer made c:\\pictures"
-    assert wine.run("reg", "query", winedrive.PICTURE_KEY) != 0, "the installer made a list"
     msiexec("/i", released(RELEASE, ".msi"), VERSION)
     msiexec("/i", released(other_commit, ".msi"), VERSION)
     assert digest(scr) == digest(f"{other_commit}/corvelle.scr")

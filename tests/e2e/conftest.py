@@ -34,9 +34,8 @@ def colour_boxes(image):
 
 
 def judged_screen(wine, fault, keep):
-    """The colour boxes of the screen, judged by fault(boxes), which names what it sees wrong. A
-    capture can catch Wine between two paints: a fault fails only when a second read shows one
-    too; both screens are kept as keep-*.png."""
+    """The screen's colour boxes, judged by fault(boxes). A capture can catch Wine between two
+    paints: a fault fails only when a second read shows one too; both are kept as keep-*.png."""
     found = colour_boxes(first := wine.screenshot())
     if seen := fault(found):
         found = colour_boxes(again := wine.screenshot())

@@ -39,7 +39,6 @@ void Start(int width, int height, unsigned seed)
 TEST(PlaceImages, StaysOnScreenKeepsCornersOffEarlierPicturesAndMovesDiagonally)
 {
     std::set<std::pair<int, int>> directions;
-    int flush = 0;   // a draw left as drawn against the right (1) and the bottom (2) edge
     for (unsigned seed = 1; seed <= 300; ++seed) {
         const int width = seed % 3 ? 64 << seed % 3 : 1280, height = width * 3 / 4;
         Start(width, height, seed);
@@ -52,13 +51,11 @@ TEST(PlaceImages, StaysOnScreenKeepsCornersOffEarlierPicturesAndMovesDiagonally)
                         && slot.dy * slot.dy == 1)
                 << "seed " << seed << " slot " << i << " at " << slot.x << "," << slot.y;
             directions.insert({slot.dx, slot.dy});
-            flush |= (slot.x + slot.cx == width) | (slot.y + slot.cy == height) << 1;
             for (int j = 0; j < i; ++j)   // these screens always have room within 1000 draws
                 ASSERT_FALSE(AnyCornerIn(slot, g_saver.slots[j])) << "seed " << seed << " " << i;
         }
     }
     EXPECT_EQ(4u, directions.size());
-    EXPECT_EQ(3, flush);
 }
 
 TEST(PlaceImages, OnlyCornersCountEdgesIncludedAndACrowdedScreenEnds)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <sstream>
@@ -53,11 +54,8 @@ int CursorCount()
 
 bool AnyPicture(const SaverState& state = g_saver)
 {
-    for (const ImageSlot& slot : state.slots) {
-        if (slot.bitmap != nullptr)
-            return true;
-    }
-    return false;
+    return std::any_of(std::begin(state.slots), std::end(state.slots),
+                       [](const ImageSlot& slot) { return slot.bitmap != nullptr; });
 }
 
 // The display's window, as the dialog manager hands it over: no other window is looked at; its

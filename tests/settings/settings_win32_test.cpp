@@ -63,8 +63,7 @@ HWND WaitForCaption(const char* caption)
 {
     return WaitForWindow([caption](HWND window) {
         char text[64] = "";
-        GetWindowTextA(window, text, sizeof text);
-        return std::strcmp(text, caption) == 0;
+        return GetWindowTextA(window, text, sizeof text) >= 0 && std::strcmp(text, caption) == 0;
     });
 }
 
