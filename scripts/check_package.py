@@ -197,16 +197,9 @@ def test_signed_the_zip_and_the_msi_carry_the_very_saver_signed_and_all_verify(s
         assert code == 0 and "Signature verification: ok" in output, output
 
 
-@pytest.mark.parametrize("case, scr, buildinfo, expected, said", [
-    ("the signed .scr", "signed", "BUILDINFO", 0, "the same"),
-    ("a changed copy of it", "signed.changed", "BUILDINFO", 1, "DIFFERENT"),
-    ("the unsigned .scr", "corvelle.scr", "BUILDINFO", 0, "the same"),
-    ("a changed copy, another compiler", "corvelle.scr.changed", "compiler.BUILDINFO", 1,
-     r"toolchain differs[^\n]* g\+\+-mingw-w64-x86-64-posix\n.*DIFFERENT"),
-    ("another commit", "signed", "commit.BUILDINFO", 2, "not the commit"),
-    ("local changes", "signed", "BUILDINFO", 2, "local changes")])
-def test_verify_release_as_an_outsider_in_another_clone(clones, unsigned, signed, case, scr,
-                                                         buildinfo, expected, said):
+@pytest.fixture(scope="module")
+def handed(unsigned, signed):
+    """What an outsider is handed besides the release: changed copies and altered BUILDINFOs."""
     shutil.copy(f"{signed['SoftHSM2 token']}/corvelle.scr", f"{WORK}/signed")
     text = read(f"{WORK}/BUILDINFO")
     write(f"{WORK}/compiler.BUILDINFO",
@@ -217,6 +210,18 @@ def test_verify_release_as_an_outsider_in_another_clone(clones, unsigned, signed
         data = bytearray(read(f"{WORK}/{name}", "rb"))
         data[0x1000] ^= 1   # one byte of the code
         write(f"{WORK}/{name}.changed", bytes(data))
+
+
+@pytest.mark.parametrize("case, scr, buildinfo, expected, said", [
+    ("the signed .scr", "signed", "BUILDINFO", 0, "the same"),
+    ("a changed copy of it", "signed.changed", "BUILDINFO", 1, "DIFFERENT"),
+    ("the unsigned .scr", "corvelle.scr", "BUILDINFO", 0, "the same"),
+    ("a changed copy, another compiler", "corvelle.scr.changed", "compiler.BUILDINFO", 1,
+     r"toolchain differs[^\n]* g\+\+-mingw-w64-x86-64-posix\n.*DIFFERENT"),
+    ("another commit", "signed", "commit.BUILDINFO", 2, "not the commit"),
+    ("local changes", "signed", "BUILDINFO", 2, "local changes")])
+def test_verify_release_as_an_outsider_in_another_clone(clones, handed, case, scr, buildinfo,
+                                                         expected, said):
     if case == "local changes":
         write(f"{clones[1]}/local change", "")
     code, output = run(f"{clones[1]}/scripts/verify-release", f"{WORK}/{scr}",

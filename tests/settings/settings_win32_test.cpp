@@ -63,7 +63,8 @@ HWND WaitForCaption(const char* caption)
 {
     return WaitForWindow([caption](HWND window) {
         char text[64] = "";
-        return GetWindowTextA(window, text, sizeof text) >= 0 && std::strcmp(text, caption) == 0;
+        GetWindowTextA(window, text, sizeof text);
+        return std::strcmp(text, caption) == 0;
     });
 }
 
