@@ -27,7 +27,7 @@ import time
 
 import numpy
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine-harness"))
 import winedrive  # noqa: E402
 
 SCREEN = (1920, 1080)
@@ -206,7 +206,7 @@ def main():
         if not os.path.exists(path) or os.path.getsize(path) != size:
             winedrive.write_bmp(path, LOADED, colour)
     large = {k + 1: winedrive.windows_path(path) for k, path in enumerate(pictures)}
-    subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-start"), wine_dir,
+    subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-start"), wine_dir,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     wine = winedrive.Session(wine_dir)
     screen = Screen(wine.display)
@@ -225,7 +225,7 @@ def main():
             for label in order:
                 results[label].append(measure(wine, screen, builds[label], large))
     finally:
-        subprocess.run([os.path.join(winedrive.SCRIPTS, "wine-env-stop"), wine_dir],
+        subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
     with open("/proc/cpuinfo") as f:
         model = next((line.split(":", 1)[1].strip() for line in f

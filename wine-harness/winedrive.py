@@ -9,7 +9,7 @@ import time
 
 from PIL import Image, ImageGrab
 
-SCRIPTS = os.path.dirname(os.path.abspath(__file__))
+HARNESS = os.path.dirname(os.path.abspath(__file__))
 PICTURE_KEY = r"HKEY_CURRENT_USER\SoftWare\Tessarel\Corvelle"
 
 
@@ -42,7 +42,7 @@ class Program:
     def __init__(self, session, *command):
         self.log = tempfile.NamedTemporaryFile(prefix="wine-", suffix=".log", delete=False)
         # A session of its own, so that kill() reaches the Windows program too.
-        self.popen = subprocess.Popen([os.path.join(SCRIPTS, "wine-run"), session.dir, *command],
+        self.popen = subprocess.Popen([os.path.join(HARNESS, "wine-run"), session.dir, *command],
                                       env=session.env, stdin=subprocess.DEVNULL, stdout=self.log,
                                       stderr=subprocess.STDOUT, start_new_session=True)
 

@@ -8,7 +8,7 @@ import warnings
 import numpy
 import pytest
 
-sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "scripts"))
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "wine-harness"))
 import winedrive  # noqa: E402
 
 SCR = os.environ.get("CORVELLE_SCR", "")

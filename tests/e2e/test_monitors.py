@@ -6,20 +6,20 @@ import subprocess
 import pytest
 
 from conftest import SCR
-from winedrive import SCRIPTS, Session
+from winedrive import HARNESS, Session
 
 
 @pytest.fixture(scope="module")
 def two_monitors(wine, tmp_path_factory):
     folder = str(tmp_path_factory.mktemp("two-monitors"))
     subprocess.run(["cp", "-a", wine.prefix, os.path.join(folder, "prefix")], check=True)
-    started = subprocess.run([os.path.join(SCRIPTS, "wine-env-start"), folder, "two-monitors"],
+    started = subprocess.run([os.path.join(HARNESS, "wine-env-start"), folder, "two-monitors"],
                              stdin=subprocess.DEVNULL, capture_output=True, text=True)
     if started.returncode == 77:   # no Xorg to be had here: say why
         pytest.skip(started.stderr.strip())
     assert started.returncode == 0, started.stderr
     yield Session(folder)
-    subprocess.run([os.path.join(SCRIPTS, "wine-env-stop"), folder])
+    subprocess.run([os.path.join(HARNESS, "wine-env-stop"), folder])
 
 
 def test_the_display_test_in_process_holds_where_the_virtual_screen_is_not_the_primary(

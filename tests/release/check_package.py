@@ -7,13 +7,15 @@ import re
 import secrets
 import shutil
 import subprocess
+import sys
 import zipfile
 
 import pytest
 
-import winedrive
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, "wine-harness"))
+import winedrive  # noqa: E402
 
-ROOT = os.path.dirname(winedrive.SCRIPTS)
 RELEASE, VERSION = os.environ.get("CORVELLE_RELEASE", ""), os.environ.get("CORVELLE_VERSION", "")
 WORK = os.path.join(RELEASE, "check")
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -247,9 +249,9 @@ def other_commit(clones):
 def wine():
     """A fresh Wine prefix: no picture list, nothing installed."""
     prefix = f"{WORK}/windows"
-    assert subprocess.run([f"{winedrive.SCRIPTS}/wine-env-start", prefix]).returncode == 0
+    assert subprocess.run([f"{winedrive.HARNESS}/wine-env-start", prefix]).returncode == 0
     yield winedrive.Session(prefix)
-    subprocess.run([f"{winedrive.SCRIPTS}/wine-env-stop", prefix])
+    subprocess.run([f"{winedrive.HARNESS}/wine-env-stop", prefix])
 
 
 def installed_entries(wine):
