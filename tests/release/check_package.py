@@ -1,5 +1,6 @@
 """The release as those who rebuild it, Windows users and administrators meet it; scripts/package
-runs it with the release's folder and version in CORVELLE_RELEASE and CORVELLE_VERSION."""
+runs it with the release's folder and version in CORVELLE_RELEASE and CORVELLE_VERSION, and the
+harness in PYTHONPATH."""
 
 import hashlib
 import os
@@ -7,15 +8,13 @@ import re
 import secrets
 import shutil
 import subprocess
-import sys
 import zipfile
 
 import pytest
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(ROOT, "wine-harness"))
-import winedrive  # noqa: E402
+import winedrive
 
+ROOT = os.path.dirname(winedrive.HARNESS)
 RELEASE, VERSION = os.environ.get("CORVELLE_RELEASE", ""), os.environ.get("CORVELLE_VERSION", "")
 WORK = os.path.join(RELEASE, "check")
 UNINSTALL = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
