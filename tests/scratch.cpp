@@ -74,3 +74,13 @@ bool WriteBitmap(const std::string& path, int width, int height)
                       std::ios::binary);
     return bool(out.write(data.data(), data.size()).flush());
 }
+
+void StorePictures(const std::vector<std::string>& paths)
+{
+    for (std::size_t k = 0; k < 10; ++k) {
+        const std::string path = k < paths.size() ? paths[k] : "";
+        RegSetKeyValueA(HKEY_CURRENT_USER, "SoftWare\\Tessarel\\Corvelle",
+                        ("File" + std::to_string(k + 1)).c_str(), REG_SZ, path.c_str(),
+                        DWORD(path.size() + 1));
+    }
+}

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The process's own temporary folder: empty at the start, removed with its contents at the end.
 std::string ScratchFolder();
 // Writes a 32-bit bitmap of one colour to a path in UTF-8, through the \\?\ form that also
 // reaches paths too long for the ANSI calls.
 bool WriteBitmap(const std::string& path, int width = 1, int height = 1);
+// Stores each path as File1.. of the picture list, and an empty path as each value after them.
+void StorePictures(const std::vector<std::string>& paths);

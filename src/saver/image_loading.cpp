@@ -2,6 +2,7 @@
 #include "saver/image_loading.h"
 
 #include "saver/fitting.h"
+#include "saver/photo_loading.h"
 #include "saver/saver_state.h"
 #include "settings/image_store.h"
 
@@ -18,18 +19,21 @@ void LoadImageSet()
             FormatDefaultImagePath(picture, fallbackPath, sizeof fallbackPath);
             path = fallbackPath;
         }
-        HANDLE bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0,
-                                   LR_LOADFROMFILE | LR_VGACOLOR);
-        g_saver.slots[picture - 1].bitmap = bitmap;
-        if (bitmap != nullptr)
+        ImageSlot& slot = g_saver.slots[picture - 1];
+        slot.bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_VGACOLOR);
+        // Only what the bitmap loader refuses goes to the imaging component, once fitted.
+        slot.photo = slot.bitmap == nullptr ? OpenPhoto(path) : nullptr;
+        if (slot.bitmap != nullptr || slot.photo != nullptr)
             ++loaded;
     }
     g_saver.imageCount = loaded < 2 ? 2 : loaded;
 }
 
-void FitImage(int i)
+bool FitImage(int i)
 {
     ImageSlot& slot = g_saver.slots[i];
+    if (slot.photo != nullptr)
+        return FitPhoto(slot);
     HBITMAP original = static_cast<HBITMAP>(slot.bitmap);
     BITMAP description = {};
     GetObjectA(original, sizeof description, &description);
@@ -40,13 +44,14 @@ void FitImage(int i)
     slot.cx = fitted.cx;
     slot.cy = fitted.cy;
     if (!fitted.needsCopy)
-        return;
+        return true;
 
     // LR_COPYDELETEORG deletes the original only when the copy succeeds.
     HANDLE copy = CopyImage(original, IMAGE_BITMAP, fitted.cx, fitted.cy, LR_COPYDELETEORG);
     if (copy == nullptr)
         DeleteObject(original);
     slot.bitmap = copy;
+    return true;
 }
 
 void ReleaseBitmap(void* bitmap)

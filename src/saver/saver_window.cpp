@@ -5,6 +5,7 @@
 #include "saver/frame_painting.h"
 #include "saver/image_loading.h"
 #include "saver/motion.h"
+#include "saver/photo_loading.h"
 #include "saver/placement.h"
 #include "saver/saver_state.h"
 #include "saver/screen_change.h"
@@ -72,10 +73,10 @@ void LayOutPictures()
 {
     LoadImageSet();
     for (int i = 0; i < kSlotCount; ++i) {
-        if (g_saver.slots[i].bitmap == nullptr)
+        if (g_saver.slots[i].bitmap == nullptr && g_saver.slots[i].photo == nullptr)
             continue;
-        FitImage(i);
-        PlaceImages(i);
+        if (FitImage(i))
+            PlaceImages(i);
     }
 }
 
@@ -122,6 +123,7 @@ INT_PTR EndDisplay(HWND window)
 {
     DismissSaver(window);
     DeleteSlotBitmaps();
+    EndPhotoDecoding();
     return TRUE;
 }
 

@@ -32,19 +32,6 @@ int FreeGdiObjects(void (*whileNoneFree)() = nullptr)
     return static_cast<int>(made.size());
 }
 
-// Stores ten copies of one picture, or ten empty paths when width is 0.
-void StoreTenPictures(int width, int height)
-{
-    const std::string path = width ? ScratchFolder() + "\\window-test.bmp" : "";
-    if (width)
-        WriteBitmap(path, width, height);
-    for (int picture = 1; picture <= 10; ++picture) {
-        RegSetKeyValueA(HKEY_CURRENT_USER, "SoftWare\\Tessarel\\Corvelle",
-                        ("File" + std::to_string(picture)).c_str(), REG_SZ, path.c_str(),
-                        static_cast<DWORD>(path.size() + 1));
-    }
-}
-
 int CursorCount()
 {
     const int count = ShowCursor(FALSE) + 1;
@@ -199,7 +186,9 @@ TEST(SaverWindow, HidesTheCursorLaysOutOncePerBurstOfChangesEndsOnceAndLeavesNoG
     // Pictures a quarter of the screen exceed their tenth: each is replaced by a resized copy.
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    StoreTenPictures(width / 4, height / 4);
+    const std::string picture = ScratchFolder() + "\\window-test.bmp";
+    WriteBitmap(picture, width / 4, height / 4);
+    StorePictures(std::vector<std::string>(10, picture));
     const int cursorBefore = CursorCount();
     std::srand(1);
     EXPECT_EQ(0, RunDisplay(300));   // also creates whatever the system keeps for later paints
@@ -229,7 +218,7 @@ TEST(SaverWindow, HidesTheCursorLaysOutOncePerBurstOfChangesEndsOnceAndLeavesNoG
 
 TEST(SaverWindow, StaysOnTopAndCoversEachNewDeskAtOnceErasesOnlyThenAndNeverEndsOnItsOwn)
 {
-    StoreTenPictures(0, 0);
+    StorePictures({});
     // A sticky note that another program keeps on top: neither owner nor owned by the display.
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);

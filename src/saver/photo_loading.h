@@ -1,0 +1,17 @@
+// Photos and every other picture the bitmap loader refuses, decoded by the Windows Imaging
+// Component straight to their fitted size.
+#pragma once
+
+#include "saver/saver_state.h"
+
+// Opens a file that the bitmap loader refused when its header names a kind the imaging component
+// decodes and a size within kMaxPhotoPixels. Returns the open file (an IStream, which the slot
+// keeps as its photo until FitPhoto), or null: the file is then left out like a missing one.
+void* OpenPhoto(const char* path);
+
+// Decodes the slot's photo, its first frame turned upright, to exactly the fitted size of g_saver
+// and closes the file. Returns false, with the slot left empty, when it cannot be decoded.
+bool FitPhoto(ImageSlot& slot);
+
+// Ends COM on this thread if decoding a photo started it; the display calls it as it ends.
+void EndPhotoDecoding();

@@ -1,0 +1,189 @@
+// Photos in the slots: each kind at its fitted size, upright, what is transparent black, bad
+// files left out, and bitmaps alone never loading the imaging component.
+#include "saver/image_loading.h"
+#include "saver/photo_loading.h"
+#include "saver/saver_state.h"
+#include "scratch.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Quadrant colours by letter, as stored (BGRA) and as shown over black: Red, Green, Blue,
+// Yellow, a half transparent blue (h), blacK, a Transparent white, the grey (c) of WriteBitmap,
+// and four greys (1 to 4) that a JPEG keeps exactly; '?' is any other.
+const std::string kLetters = "RGBYhKTc1234?";
+const std::uint32_t kStored[] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0x800000FF,
+                                 0xFF000000, 0x00FFFFFF, 0x63636363, 0xFF202020, 0xFF606060,
+                                 0xFFA0A0A0, 0xFFE0E0E0};
+const COLORREF kShown[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0),
+                           RGB(0, 0, 128), 0, 0, RGB(99, 99, 99), RGB(32, 32, 32),
+                           RGB(96, 96, 96), RGB(160, 160, 160), RGB(224, 224, 224)};
+
+std::string Read(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Write(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Writes four quadrants, left to right and top down, with the encoder of `container`; a JPEG
+// with an `orientation` gets it in an EXIF segment right after its start.
+void WritePicture(const ComPtr<IWICImagingFactory>& factory, const std::string& path,
+                  const GUID& container, const char* quadrants, int width, int height,
+                  int orientation = 0)
+{
+    std::vector<BYTE> indices(width * height);   // of the quadrants
+    std::vector<std::uint32_t> pixels(width * height);
+    for (int i = 0; i < width * height; ++i) {
+        indices[i] = BYTE((i / width >= height / 2) * 2 + (i % width >= width / 2));
+        pixels[i] = kStored[kLetters.find(quadrants[indices[i]])];
+    }
+    WICColor colours[4];
+    for (int quadrant = 0; quadrant < 4; ++quadrant)
+        colours[quadrant] = kStored[kLetters.find(quadrants[quadrant])];
+    ComPtr<IWICPalette> palette;
+    ComPtr<IWICBitmap> bitmap;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapEncoder> encoder;
+    ComPtr<IWICBitmapFrameEncode> frame;
+    // A GIF is given indexed pixels: Wine's encoder maps colours to a palette of its own.
+    const bool gif = container == GUID_ContainerFormatGif;
+    WICPixelFormatGUID format = gif ? GUID_WICPixelFormat8bppIndexed : GUID_WICPixelFormat32bppBGRA;
+    factory->CreatePalette(&palette);
+    palette->InitializeCustom(colours, 4);
+    factory->CreateBitmapFromMemory(width, height, format, (gif ? 1 : 4) * width,
+                                    (gif ? 1 : 4) * width * height,
+                                    gif ? indices.data() : reinterpret_cast<BYTE*>(pixels.data()),
+                                    &bitmap);
+    bitmap->SetPalette(palette.Get());
+    factory->CreateStream(&stream);
+    stream->InitializeFromFilename(std::filesystem::path(path).wstring().c_str(), GENERIC_WRITE);
+    factory->CreateEncoder(container, nullptr, &encoder);
+    encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+    encoder->CreateNewFrame(&frame, nullptr);
+    frame->Initialize(nullptr);
+    frame->SetSize(width, height);
+    frame->SetPixelFormat(&format);   // each encoder picks its own
+    if (gif)
+        frame->SetPalette(palette.Get());
+    EXPECT_EQ(S_OK, frame->WriteSource(bitmap.Get(), nullptr)) << path;
+    EXPECT_TRUE(SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit())) << path;
+    frame.Reset(), encoder.Reset(), stream.Reset();   // the file is closed
+    const std::string jpeg = orientation ? Read(path) : "";
+    if (orientation)
+        Write(path, jpeg.substr(0, 2) + std::string("\xFF\xE1\0\x22" "Exif\0\0" "II*\0\x08\0\0\0"
+                                                    "\x01\0\x12\x01\x03\0\x01\0\0\0", 28)
+                        + char(orientation) + std::string(7, '\0') + jpeg.substr(2));
+}
+
+// What a slot shows: "empty", or its bitmap's size and the letters at its quadrants' centres.
+std::string Seen(const ImageSlot& slot)
+{
+    BITMAP size = {};
+    if (slot.bitmap == nullptr || !GetObjectA(slot.bitmap, sizeof size, &size))
+        return "empty";
+    std::string seen = std::to_string(size.bmWidth) + "x" + std::to_string(size.bmHeight) + " ";
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ original = SelectObject(memory, static_cast<HBITMAP>(slot.bitmap));
+    for (int quadrant = 0; quadrant < 4; ++quadrant) {
+        const COLORREF pixel = GetPixel(memory, size.bmWidth / 4 + quadrant % 2 * size.bmWidth / 2,
+                                        size.bmHeight / 4 + quadrant / 2 * size.bmHeight / 2);
+        seen += kLetters[std::find(std::begin(kShown), std::end(kShown), pixel) - kShown];
+    }
+    SelectObject(memory, original);
+    DeleteDC(memory);
+    return seen;
+}
+
+// Lays out the scratch folder's `files` as File1.. on a 512x384 screen; returns what each slot
+// shows, and empties them.
+std::vector<std::string> LayOut(const std::vector<std::string>& files)
+{
+    std::vector<std::string> paths;
+    for (const std::string& file : files)
+        paths.push_back(ScratchFolder() + "\\" + file);
+    StorePictures(paths);
+    g_saver = SaverState{};
+    g_saver.screenWidth = 512, g_saver.screenHeight = 384;
+    LoadImageSet();
+    std::vector<std::string> seen;
+    for (int i = 0; i < int(files.size()); ++i) {
+        if (g_saver.slots[i].bitmap != nullptr || g_saver.slots[i].photo != nullptr)
+            FitImage(i);
+        seen.push_back(files[i] + ": " + Seen(g_saver.slots[i]));
+    }
+    DeleteSlotBitmaps();
+    return seen;
+}
+
+}  // namespace
+
+TEST(LoadImageSet, DecodesEachKindUprightToItsFittedSizeAndLeavesBadFilesOut)
+{
+    // The bitmap loader reads even a bitmap named .png, and the imaging component stays unloaded.
+    const std::string folder = ScratchFolder() + "\\";
+    ASSERT_TRUE(WriteBitmap(folder + "bitmap.png", 256, 192));
+    EXPECT_EQ(std::vector<std::string>{"bitmap.png: 256x192 cccc"}, LayOut({"bitmap.png"}));
+    EXPECT_EQ(nullptr, GetModuleHandleA("windowscodecs.dll")) << "loaded for a bitmap";
+
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ComPtr<IWICImagingFactory> factory;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IWICImagingFactory,
+                                     reinterpret_cast<void**>(factory.GetAddressOf())));
+    WritePicture(factory, folder + "photo.jpg", GUID_ContainerFormatJpeg, "1234", 256, 192);
+    WritePicture(factory, folder + "alpha.png", GUID_ContainerFormatPng, "RThG", 256, 192);
+    WritePicture(factory, folder + "first frame.gif", GUID_ContainerFormatGif, "YBGR", 256, 192);
+    WritePicture(factory, folder + "scan.tif", GUID_ContainerFormatTiff, "GYRB", 256, 192);
+    // Stored sideways: turned a quarter clockwise, and mirrored across its diagonal.
+    WritePicture(factory, folder + "turned.jpg", GUID_ContainerFormatJpeg, "1234", 192, 256, 6);
+    WritePicture(factory, folder + "mirrored.jpg", GUID_ContainerFormatJpeg, "1234", 192, 256, 5);
+    factory.Reset();
+    CoUninitialize();
+    const std::string jpeg = Read(folder + "photo.jpg"), png = Read(folder + "alpha.png");
+    Write(folder + "truncated.jpg", jpeg.substr(0, jpeg.size() / 2));
+    Write(folder + "corrupt.png", png.substr(0, 60) + std::string(png.size() - 60, '\x5A'));
+    Write(folder + "empty.jpg", "");
+    Write(folder + "text.jpg", "Not a picture, whatever its name says.\r\n");
+    // Sides a decoder would allocate memory for before it finds the data missing.
+    Write(folder + "huge.png", png.substr(0, 16) + std::string("\0\0\xFF\xFF\0\0\xFF\xFF", 8)
+                                   + png.substr(24));
+    Write(folder + "huge.jpg", std::string(jpeg).replace(jpeg.find("\xFF\xC0") + 5, 4,
+                                                         "\xFF\xDC\xFF\xDC"));   // 65500x65500
+    std::filesystem::create_directory(folder + "folder.jpg");
+
+    // Eight count in the first list (the truncated JPEG reads as one until it is decoded), so a
+    // picture is halved once to fit 128x96; two in the second, which leaves 256x192 as it is.
+    EXPECT_EQ((std::vector<std::string>{
+                  "photo.jpg: 128x96 1234", "alpha.png: 128x96 RKhG",
+                  "first frame.gif: 128x96 YBGR", "scan.tif: 128x96 GYRB",
+                  "turned.jpg: 128x96 3142", "mirrored.jpg: 128x96 1324",
+                  "bitmap.png: 128x96 cccc", "truncated.jpg: empty", "empty.jpg: empty",
+                  "text.jpg: empty"}),
+              LayOut({"photo.jpg", "alpha.png", "first frame.gif", "scan.tif", "turned.jpg",
+                      "mirrored.jpg", "bitmap.png", "truncated.jpg", "empty.jpg", "text.jpg"}));
+    EXPECT_EQ((std::vector<std::string>{"folder.jpg: empty", "corrupt.png: empty",
+                                        "huge.png: empty", "huge.jpg: empty",
+                                        "photo.jpg: 256x192 1234"}),
+              LayOut({"folder.jpg", "corrupt.png", "huge.png", "huge.jpg", "photo.jpg"}));
+    EndPhotoDecoding();
+}
