@@ -1,4 +1,4 @@
-// Bitmap picker: the platform's file-open dialog restricted to *.bmp, loaded on first use.
+// Bitmap picker: the platform's file-open dialog for pictures, loaded on first use.
 #include "settings/bitmap_picker.h"
 
 #include <windows.h>
@@ -49,7 +49,9 @@ bool BrowseForBitmap()
     // The older, shorter form of the record; its size differs between 32- and 64-bit builds.
     request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     request.hwndOwner = nullptr;   // no owner: the settings dialog stays enabled
-    request.lpstrFilter = "Bitmap\0*.bmp\0";
+    // Every kind the display shows first, then bitmaps alone as before, then anything.
+    request.lpstrFilter = "Pictures\0*.bmp;*.dib;*.jpg;*.jpeg;*.jpe;*.png;*.gif;*.tif;*.tiff\0"
+                          "Bitmap\0*.bmp\0All files\0*.*\0";
     request.lpstrFile = chosen;
     request.nMaxFile = kPathBufferSize;
     request.lpstrTitle = "Select bitmap";

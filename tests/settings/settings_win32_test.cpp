@@ -284,8 +284,9 @@ TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAP
     const std::string first = folder + "\\" + kPicture;
     const std::string tooLong = deep + "\\" + std::string(255 - deep.size(), 'n');
     ASSERT_TRUE(WriteBitmap(first) && WriteBitmap(tooLong) && WriteBitmap(tooLong + ".bmp")
-                && WriteBitmap(folder + "\\notes.txt"));
-    const std::string offered = std::string(40, 'd') + ", " + kPicture;   // bitmaps and folders
+                && WriteBitmap(folder + "\\notes.txt") && WriteBitmap(folder + "\\photo.jpeg"));
+    // Folders and pictures, the text file not.
+    const std::string offered = std::string(40, 'd') + ", photo.jpeg, " + kPicture;
     UseSettings([&](HWND settings) {
         SetDlgItemTextA(settings, IDC_FILE7, "kept");
         EXPECT_EQ(first, Browse(settings, 3, "", first.c_str(), IDOK)) << "choice fills field 3";
