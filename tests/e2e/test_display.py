@@ -17,6 +17,7 @@ CORNER = 6   # the empty slots resting at (1,1) turn back a picture that comes t
 RED, GREEN = ((255, 160, 160), (255, 0, 0)), ((160, 255, 160), (0, 255, 0))
 BLUE, CYAN = ((160, 160, 255), (0, 0, 255)), ((0, 128, 255), (0, 255, 255))
 ORANGE = ((255, 200, 100), (255, 128, 0))
+GREY, TEAL = (128, 128, 128), (0, 200, 100)
 NEVER = [(255, 255, 0), (255, 0, 255), (128, 0, 128)]
 
 
@@ -31,8 +32,9 @@ def framed_bmp(path, size, colours, edge=1):
 
 
 def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path):
-    """Five load: on 1280x1024 a share is 256x204; a picture beyond it is halved to fit 640x512.
-    Each is smaller both ways than the one before, so none can hide a side of an earlier one."""
+    """Seven load: on 1280x1024 a share is 182x146; a picture beyond it is halved to fit 426x341.
+    Each is smaller both ways than the one before, so none can hide a side of an earlier one. A
+    grey JPEG stored sideways stands upright; a PNG shows its square, black where transparent."""
     pics, defaults = str(tmp_path), os.path.join(wine.prefix, "drive_c", "pictures")
     shutil.rmtree(defaults, ignore_errors=True)   # the fallback paths c:\pictures\<k>.bmp
     for k, colour in zip((4, 8), NEVER[1:]):
@@ -40,21 +42,31 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
     framed_bmp(os.path.join(defaults, "3.bmp"), (200, 150), BLUE)    # 3 is missing: fallback
     framed_bmp(os.path.join(defaults, "5.bmp"), (100, 100), CYAN)
     far = write_bmp(f"{pics}/far.bmp", (90, 90), NEVER[0])
+    exif = Image.Exif()
+    exif[0x0112] = 6   # turned a quarter clockwise to stand upright
+    Image.new("RGB", (64, 96), GREY).save(f"{pics}/photo.jpg", exif=exif.tobytes(), quality=95)
+    icon = Image.new("RGBA", (80, 50), (255, 255, 255, 0))   # transparent white around
+    icon.paste(TEAL + (255,), (20, 15, 60, 35))
+    icon.save(f"{pics}/icon.png")
     wine.store_pictures({
         1: framed_bmp(f"{pics}/r.bmp", (700, 500), RED, edge=2),
         2: framed_bmp(f"{pics}/写真 αβγ/ひまわり.bmp", (300, 200), GREEN),   # no code page has all
         4: windows_path(f"{pics}/gone.bmp"),            # stored but fails: no fallback
         5: far.encode() + bytes(300 - len(far)),        # over 260 bytes: missing
+        6: windows_path(f"{pics}/photo.jpg"),
         7: framed_bmp(f"{pics}/café über straße.bmp", (90, 60), ORANGE),
         8: "",
         9: windows_path(pics),                          # a folder
+        10: windows_path(f"{pics}/icon.png"),
     })
     expected = {RED: (350, 250), GREEN: (300, 200), BLUE: (200, 150), CYAN: (100, 100),
                 ORANGE: (90, 60)}
+    wine.x("xsetroot", "-solid", "#010203")   # a root that no white shown can be taken for
     display()
-    colours = {colour for pair in expected for colour in pair}
     inner_sizes = {inner: (width - 2, height - 2)
                    for (_, inner), (width, height) in expected.items()}
+    inner_sizes.update({GREY: (96, 64), TEAL: (40, 20)})
+    colours = {colour for pair in expected for colour in pair} | set(inner_sizes)
 
     def fault(found):
         if set(found) != colours:
