@@ -10,7 +10,10 @@ Wine environment in a 1920x1080 virtual screen of its own in WINE_DIR:
 - start to black window with no pictures;
 - CPU time of the process per second of display, with ten pictures and with none;
 - the tick rate, from the pictures' displacement between two screen captures;
-- resident memory two seconds after start, with ten pictures and with none.
+- resident memory two seconds after start, with ten pictures and with none;
+- start to first frame and the peak working set while loading, for ten 6000x4000 photos as JPEGs
+  (some with an EXIF orientation) and for the same pictures as bitmaps (made once with Pillow in
+  PICTURE_DIR). A build that shows no photo within a minute gets "none" there.
 A value is the median over the rounds. With two builds the last column is the ratio of the
 first to the second, the median of the rounds' ratios followed by their spread (min-max).
 """
@@ -19,6 +22,7 @@ import contextlib
 import ctypes
 import ctypes.util
 import json
+import math
 import os
 import statistics
 import subprocess
@@ -26,6 +30,7 @@ import sys
 import time
 
 import numpy
+from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine-harness"))
 import winedrive  # noqa: E402
@@ -37,6 +42,12 @@ COLOURS = [(230, 40, 40), (40, 200, 40), (60, 60, 230), (220, 210, 40), (210, 40
 PACKED = numpy.array([r << 16 | g << 8 | b for r, g, b in COLOURS], dtype=numpy.uint32)
 CPU_SECONDS, TICK_PAIRS, TICK_GAP = 5.0, 10, 0.5
 PARK = (400, 300)
+ROOT = 0x3060C0   # the root window's colour, which the display covers
+PHOTO = (6000, 4000)
+ORIENTED = {3: 6, 6: 8, 9: 3}   # photos stored turned, with the EXIF orientation that says so
+# Ten photos on 1920x1080 are halved five times, to 187x125 (125x187 upright): the first frame
+# paints them all, and photos have few black pixels.
+PHOTO_FRAME_PIXELS = 10 * 187 * 125 // 2
 MEASURES = [  # key, row, format of a value
     ("step", "motion step, ten pictures (native)", "{:.0f} ns"),
     ("tick", "whole tick: step + frame geometry, ten pictures (native)", "{:.0f} ns"),
@@ -47,6 +58,10 @@ MEASURES = [  # key, row, format of a value
     ("rate", "ticks per second, ten pictures (Wine; the timer asks for 1 ms)", "{:.0f}"),
     ("rss_ten", "resident memory, ten pictures (Wine)", "{:.1f} MiB"),
     ("rss_none", "resident memory, no pictures (Wine)", "{:.1f} MiB"),
+    ("first_jpeg", "start to first frame, ten 6000x4000 photos as JPEG (Wine)", "{:.2f} s"),
+    ("first_bmp", "start to first frame, the same ten as bitmaps (Wine)", "{:.2f} s"),
+    ("peak_jpeg", "peak working set loading ten 6000x4000 photos as JPEG (Wine)", "{:.0f} MiB"),
+    ("peak_bmp", "peak working set loading the same ten as bitmaps (Wine)", "{:.0f} MiB"),
 ]
 
 
@@ -114,7 +129,8 @@ def tick_rate(screen):
 
 
 def process_stats(program):
-    """(CPU seconds, resident MiB) of the corvelle.scr process in the program's session."""
+    """(CPU seconds, resident MiB, peak resident MiB) of the corvelle.scr process in the
+    program's session."""
     pids = subprocess.run(["pgrep", "-s", str(program.popen.pid), "-x", "corvelle.scr"],
                           capture_output=True, text=True).stdout.split()
     if len(pids) != 1:
@@ -122,14 +138,15 @@ def process_stats(program):
     with open(f"/proc/{pids[0]}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     with open(f"/proc/{pids[0]}/status") as f:
-        rss = next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"), rss / 1024
+        memory = {line.split(":")[0]: int(line.split()[1]) for line in f if line.startswith("Vm")}
+    return ((int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK"), memory["VmRSS"] / 1024,
+            memory["VmHWM"] / 1024)
 
 
 @contextlib.contextmanager
-def display(wine, screen, scr, shown):
+def display(wine, screen, scr, shown, timeout=120):
     """Runs the display once, ended by a 21-pixel move, and yields the program and the seconds
-    from its start to the first capture for which shown(pixels) holds."""
+    from its start to the first capture for which shown(pixels) holds within `timeout`."""
     wine.move_pointer(*PARK)
     started = time.monotonic()
     program = wine.start(scr, "/s")
@@ -138,7 +155,7 @@ def display(wine, screen, scr, shown):
             taken, pixels = screen.capture()
             if shown(pixels):
                 break
-            if not program.running() or taken - started > 120:
+            if not program.running() or taken - started > timeout:
                 raise RuntimeError(f"no display: {program.output()[-500:]}")
         yield program, taken - started
     finally:
@@ -155,13 +172,49 @@ def measure_display(wine, screen, scr, shown, rate):
         time.sleep(2)
         cpu_before, at = process_stats(program)[0], time.monotonic()
         time.sleep(CPU_SECONDS)
-        cpu_after, rss = process_stats(program)
+        cpu_after, rss, _ = process_stats(program)
         cpu = (cpu_after - cpu_before) / (time.monotonic() - at) * 1000
         return seconds, cpu, rss, tick_rate(screen) if rate else None
 
 
-def measure(wine, screen, build, large):
-    """One round of every measure of one build; `large` is the picture list of the big ones."""
+def shows_photos(pixels):
+    return not (pixels == ROOT).any() and numpy.count_nonzero(pixels) >= PHOTO_FRAME_PIXELS
+
+
+def measure_loading(wine, screen, scr, pictures):
+    """(seconds to the first frame, peak working set in MiB) of a display of `pictures`, or nan
+    for a build that shows none of them within a minute."""
+    wine.store_pictures(pictures)
+    try:
+        with display(wine, screen, scr, shows_photos, timeout=60) as (program, seconds):
+            return seconds, process_stats(program)[2]
+    except RuntimeError:
+        return float("nan"), float("nan")
+
+
+def make_photos(folder):
+    """The photo set, as JPEGs and as bitmaps: smooth colour fields with a grain, some stored
+    turned. Returns the two picture lists."""
+    lists = {"jpg": {}, "bmp": {}}
+    for k in range(1, 11):
+        paths = {kind: os.path.join(folder, f"photo{k}.{kind}") for kind in lists}
+        if not all(os.path.exists(path) for path in paths.values()):
+            fields = numpy.random.default_rng(k).integers(30, 226, (40, 60, 3), dtype=numpy.uint8)
+            photo = Image.blend(Image.fromarray(fields).resize(PHOTO, Image.BICUBIC),
+                                Image.effect_noise(PHOTO, 40).convert("RGB"), 0.2)
+            photo.save(paths["bmp"])
+            exif = Image.Exif()
+            exif[0x0112] = ORIENTED.get(k, 1)
+            photo.save(paths["jpg"] + ".part", "JPEG", quality=90, exif=exif.tobytes())
+            os.replace(paths["jpg"] + ".part", paths["jpg"])
+        for kind, path in paths.items():
+            lists[kind][k] = winedrive.windows_path(path)
+    return lists["jpg"], lists["bmp"]
+
+
+def measure(wine, screen, build, large, photos):
+    """One round of every measure of one build; `large` is the picture list of the big ones,
+    `photos` the JPEG and bitmap lists of the photo set."""
     run = subprocess.run([os.path.join(build, "native", "bench", "tick_bench"),
                           "--benchmark_format=json", "--benchmark_repetitions=3",
                           "--benchmark_report_aggregates_only=true"],
@@ -174,9 +227,12 @@ def measure(wine, screen, build, large):
     wine.store_pictures({k: "" for k in range(1, 11)})   # nothing loads and nothing falls back
     black, cpu_none, rss_none, _ = measure_display(
         wine, screen, scr, lambda pixels: pixels[SCREEN[1] // 2, SCREEN[0] // 2] == 0, rate=False)
+    (first_jpeg, peak_jpeg), (first_bmp, peak_bmp) = (
+        measure_loading(wine, screen, scr, pictures) for pictures in photos)
     return {"step": native["MotionStepTenPictures"], "tick": native["TickTenPictures"],
             "first": first, "black": black, "cpu_ten": cpu_ten, "cpu_none": cpu_none,
-            "rate": rate, "rss_ten": rss_ten, "rss_none": rss_none}
+            "rate": rate, "rss_ten": rss_ten, "rss_none": rss_none, "first_jpeg": first_jpeg,
+            "first_bmp": first_bmp, "peak_jpeg": peak_jpeg, "peak_bmp": peak_bmp}
 
 
 def table(labels, results, rounds):
@@ -187,11 +243,31 @@ def table(labels, results, rounds):
     lines = ["| Measure | " + " | ".join(header) + " |", "|---" * (len(header) + 1) + "|"]
     for key, row, form in MEASURES:
         series = [[result[key] for result in results[label]] for label in labels]
-        cells = [form.format(statistics.median(values)) for values in series]
-        if len(labels) == 2:
+        shown = [not any(math.isnan(value) for value in values) for values in series]
+        cells = [form.format(statistics.median(values)) if ok else "none"
+                 for values, ok in zip(series, shown)]
+        if len(labels) == 2 and all(shown):
             ratios = [a / b for a, b in zip(*series)]
             cells.append(f"{statistics.median(ratios):.2f}x ({min(ratios):.2f}-{max(ratios):.2f})")
+        elif len(labels) == 2:
+            cells.append("none")
         lines.append(f"| {row} | " + " | ".join(cells) + " |")
+    return "\n".join(lines)
+
+
+def photos_against_bitmaps(labels, results):
+    """Lines comparing the photo set with the same pictures as bitmaps in each build: the median
+    of the rounds' ratios, and their spread, of the first frame and of the peak working set."""
+    lines = []
+    for label in labels:
+        cells = []
+        for measure, name in ("first", "first frame"), ("peak", "peak working set"):
+            ratios = [r[f"{measure}_jpeg"] / r[f"{measure}_bmp"] for r in results[label]]
+            if not any(math.isnan(ratio) for ratio in ratios):
+                cells.append(f"{name} {statistics.median(ratios):.2f}x "
+                             f"({min(ratios):.2f}-{max(ratios):.2f})")
+        if cells:
+            lines.append(f"`{label}`, photos as JPEG / as bitmaps: " + ", ".join(cells))
     return "\n".join(lines)
 
 
@@ -206,6 +282,7 @@ def main():
         if not os.path.exists(path) or os.path.getsize(path) != size:
             winedrive.write_bmp(path, LOADED, colour)
     large = {k + 1: winedrive.windows_path(path) for k, path in enumerate(pictures)}
+    photos = make_photos(picture_dir)
     subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-start"), wine_dir,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     wine = winedrive.Session(wine_dir)
@@ -223,7 +300,7 @@ def main():
         for round_index in range(rounds):
             order = labels if round_index % 2 == 0 else labels[::-1]
             for label in order:
-                results[label].append(measure(wine, screen, builds[label], large))
+                results[label].append(measure(wine, screen, builds[label], large, photos))
     finally:
         subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
@@ -231,6 +308,7 @@ def main():
         model = next((line.split(":", 1)[1].strip() for line in f
                       if line.startswith("model name")), "unknown CPU")
     print(table(labels, results, rounds))
+    print(photos_against_bitmaps(labels, results))
     print(f"\nMeasured {time.strftime('%Y-%m-%d')} on {model}, {os.cpu_count()} cores, Wine in "
           f"{SCREEN[0]}x{SCREEN[1]}; load average {load:.1f} before, {os.getloadavg()[0]:.1f} "
           "after (the machine is shared).")
