@@ -12,8 +12,6 @@
 #include <initguid.h>
 #include <wincodec.h>
 
-#include <memory>
-#include <new>
 
 namespace {
 
@@ -86,14 +84,9 @@ IWICBitmapSource* LinkScalerAndConverter(IWICBitmapFrameDecode* frame, IWICBitma
     return nullptr;
 }
 
-// The source's pixels, `stored` in size, turned upright into a new top-down 32-bit DIB section.
-HBITMAP UprightBitmap(IWICBitmapSource* source, PictureSize stored, int orientation)
+// A new top-down 32-bit DIB section of the pixels, `stored` in size, turned upright.
+HBITMAP UprightCopy(const std::uint32_t* pixels, PictureSize stored, int orientation)
 {
-    const std::size_t count = std::size_t(stored.width) * stored.height;
-    const std::unique_ptr<std::uint32_t[]> pixels(new (std::nothrow) std::uint32_t[count]);
-    if (!pixels || FAILED(source->CopyPixels(nullptr, 4 * stored.width, UINT(4 * count),
-                                             reinterpret_cast<BYTE*>(pixels.get()))))
-        return nullptr;
     const PictureSize upright = UprightSize(stored.width, stored.height, orientation);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -105,8 +98,25 @@ HBITMAP UprightBitmap(IWICBitmapSource* source, PictureSize stored, int orientat
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (bitmap != nullptr)
-        CopyUpright(pixels.get(), stored.width, stored.height, orientation,
+        CopyUpright(pixels, stored.width, stored.height, orientation,
                     static_cast<std::uint32_t*>(bits));
+    return bitmap;
+}
+
+// The source's pixels, `stored` in size, turned upright into a new DIB section.
+HBITMAP UprightBitmap(IWICBitmapSource* source, PictureSize stored, int orientation)
+{
+    // The process heap rather than new: nothing else here needs the C++ runtime's allocator and
+    // the exception support it would link in.
+    const UINT bytes = 4 * UINT(stored.width) * UINT(stored.height);
+    auto* pixels = static_cast<std::uint32_t*>(HeapAlloc(GetProcessHeap(), 0, bytes));
+    HBITMAP bitmap = nullptr;
+    if (pixels != nullptr
+        && SUCCEEDED(source->CopyPixels(nullptr, 4 * stored.width, bytes,
+                                        reinterpret_cast<BYTE*>(pixels))))
+        bitmap = UprightCopy(pixels, stored, orientation);
+    if (pixels != nullptr)
+        HeapFree(GetProcessHeap(), 0, pixels);
     return bitmap;
 }
 
