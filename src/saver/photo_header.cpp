@@ -129,8 +129,8 @@ PhotoHeader ReadPhotoHeader(ReadAt read, void* handle)
     }
     if (std::memcmp(start, "BM", 2) != 0)
         return {PhotoKind::Unknown, 0, 0, 1};
-    // The height is negative for rows stored top down. (The bitmap loader reads every bitmap with
-    // the old core header, whose sides are 16-bit.)
+    // The height is negative for rows stored top down. The old core header, whose sides are
+    // 16-bit, is not looked for: the bitmap loader reads those bitmaps itself.
     const auto width = static_cast<std::int32_t>(Number(start + 18, 4, false));
     const auto height = static_cast<std::int32_t>(Number(start + 22, 4, false));
     return {PhotoKind::Bmp, width > 0 ? std::uint32_t(width) : 0,

@@ -12,7 +12,6 @@
 #include <initguid.h>
 #include <wincodec.h>
 
-
 namespace {
 
 // ole32 is loaded with the first photo and kept. COM is started on the display's thread then,
