@@ -1,5 +1,5 @@
 // Integer arithmetic of the picture fitting; the bitmap copy lives in image_loading.cpp.
-#include "saver/fitting.h"
+#include "pictures/fitting.h"
 
 FittedSize FitImageSize(int cx, int cy, int screenWidth, int screenHeight, int imageCount)
 {

@@ -1,14 +1,13 @@
 // Bitmap loading and resampling around the fitting arithmetic of fitting.cpp.
-#include "saver/image_loading.h"
+#include "pictures/image_loading.h"
 
-#include "saver/fitting.h"
-#include "saver/photo_loading.h"
-#include "saver/saver_state.h"
+#include "pictures/fitting.h"
+#include "pictures/photo_loading.h"
 #include "settings/image_store.h"
 
 #include <windows.h>
 
-void LoadImageSet()
+int LoadImageSet(Picture pictures[])
 {
     int loaded = 0;
     for (int picture = 1; picture <= kPictureCount; ++picture) {
@@ -19,30 +18,30 @@ void LoadImageSet()
             FormatDefaultImagePath(picture, fallbackPath, sizeof fallbackPath);
             path = fallbackPath;
         }
-        ImageSlot& slot = g_saver.slots[picture - 1];
+        Picture& slot = pictures[picture - 1];
+        slot = Picture{};
         slot.bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_VGACOLOR);
         // Only what the bitmap loader refuses goes to the imaging component, once fitted.
         slot.photo = slot.bitmap == nullptr ? OpenPhoto(path) : nullptr;
         if (slot.bitmap != nullptr || slot.photo != nullptr)
             ++loaded;
     }
-    g_saver.imageCount = loaded < 2 ? 2 : loaded;
+    return loaded < 2 ? 2 : loaded;
 }
 
-bool FitImage(int i)
+bool FitImage(Picture& picture, int screenWidth, int screenHeight, int imageCount)
 {
-    ImageSlot& slot = g_saver.slots[i];
-    if (slot.photo != nullptr)
-        return FitPhoto(slot);
-    HBITMAP original = static_cast<HBITMAP>(slot.bitmap);
+    if (picture.photo != nullptr)
+        return picture.fitted = FitPhoto(picture, screenWidth, screenHeight, imageCount);
+    HBITMAP original = static_cast<HBITMAP>(picture.bitmap);
     BITMAP description = {};
     GetObjectA(original, sizeof description, &description);
 
-    const FittedSize fitted = FitImageSize(description.bmWidth, description.bmHeight,
-                                           g_saver.screenWidth, g_saver.screenHeight,
-                                           g_saver.imageCount);
-    slot.cx = fitted.cx;
-    slot.cy = fitted.cy;
+    const FittedSize fitted = FitImageSize(description.bmWidth, description.bmHeight, screenWidth,
+                                           screenHeight, imageCount);
+    picture.cx = fitted.cx;
+    picture.cy = fitted.cy;
+    picture.fitted = true;
     if (!fitted.needsCopy)
         return true;
 
@@ -50,21 +49,19 @@ bool FitImage(int i)
     HANDLE copy = CopyImage(original, IMAGE_BITMAP, fitted.cx, fitted.cy, LR_COPYDELETEORG);
     if (copy == nullptr)
         DeleteObject(original);
-    slot.bitmap = copy;
+    picture.bitmap = copy;
     return true;
+}
+
+void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount)
+{
+    for (int i = 0; i < kPictureCount; ++i) {
+        if (pictures[i].bitmap != nullptr || pictures[i].photo != nullptr)
+            FitImage(pictures[i], screenWidth, screenHeight, imageCount);
+    }
 }
 
 void ReleaseBitmap(void* bitmap)
 {
     DeleteObject(static_cast<HBITMAP>(bitmap));
-}
-
-void DeleteSlotBitmaps()
-{
-    for (ImageSlot& slot : g_saver.slots) {
-        if (slot.bitmap != nullptr) {
-            ReleaseBitmap(slot.bitmap);
-            slot.bitmap = nullptr;
-        }
-    }
 }

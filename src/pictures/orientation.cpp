@@ -1,5 +1,5 @@
 // The eight EXIF orientations as index arithmetic: where each upright pixel is stored.
-#include "saver/orientation.h"
+#include "pictures/orientation.h"
 
 namespace {
 

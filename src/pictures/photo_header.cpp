@@ -1,5 +1,5 @@
 // Header reading for the picture kinds the imaging component decodes; every offset is checked.
-#include "saver/photo_header.h"
+#include "pictures/photo_header.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
 // The imaging component's side of photo loading: the file, the decoder chain and the bitmap.
-#include "saver/photo_loading.h"
+#include "pictures/photo_loading.h"
 
-#include "saver/fitting.h"
-#include "saver/orientation.h"
-#include "saver/photo_header.h"
+#include "pictures/fitting.h"
+#include "pictures/orientation.h"
+#include "pictures/photo_header.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -120,9 +120,9 @@ HBITMAP UprightBitmap(IWICBitmapSource* source, PictureSize stored, int orientat
 }
 
 // Decodes the first frame or page of `file` straight to the fitted size of the upright picture,
-// which it gives the slot. Returns the bitmap, or null.
+// which it gives `picture`. Returns the bitmap, or null.
 HBITMAP DecodeFitted(IWICImagingFactory* factory, IStream* file, const PhotoHeader& header,
-                     ImageSlot& slot)
+                     Picture& picture, int screenWidth, int screenHeight, int imageCount)
 {
     IWICBitmapDecoder* decoder = nullptr;
     IWICBitmapFrameDecode* frame = nullptr;
@@ -136,11 +136,10 @@ HBITMAP DecodeFitted(IWICImagingFactory* factory, IStream* file, const PhotoHead
         && IsDecodableSize(width, height) && SUCCEEDED(factory->CreateBitmapScaler(&scaler))
         && SUCCEEDED(factory->CreateFormatConverter(&converter))) {
         const PictureSize upright = UprightSize(int(width), int(height), header.orientation);
-        const FittedSize fitted = FitImageSize(upright.width, upright.height,
-                                               g_saver.screenWidth, g_saver.screenHeight,
-                                               g_saver.imageCount);
-        slot.cx = fitted.cx;
-        slot.cy = fitted.cy;
+        const FittedSize fitted = FitImageSize(upright.width, upright.height, screenWidth,
+                                               screenHeight, imageCount);
+        picture.cx = fitted.cx;
+        picture.cy = fitted.cy;
         const PictureSize stored = UprightSize(fitted.cx, fitted.cy, header.orientation);
         IWICBitmapSource* fittedSource =
             LinkScalerAndConverter(frame, scaler, converter, header.kind, stored);
@@ -172,21 +171,22 @@ void* OpenPhoto(const char* path)
     return nullptr;
 }
 
-bool FitPhoto(ImageSlot& slot)
+bool FitPhoto(Picture& picture, int screenWidth, int screenHeight, int imageCount)
 {
-    IStream* file = static_cast<IStream*>(slot.photo);
-    slot.photo = nullptr;
+    IStream* file = static_cast<IStream*>(picture.photo);
+    picture.photo = nullptr;
     // Read again rather than kept: a few bytes, for the kind and the orientation.
     const PhotoHeader header = ReadPhotoHeader(ReadFromStream, file);
     IWICImagingFactory* factory = CreateFactory();
     if (factory != nullptr) {
-        slot.bitmap = DecodeFitted(factory, file, header, slot);
+        picture.bitmap = DecodeFitted(factory, file, header, picture, screenWidth, screenHeight,
+                                      imageCount);
         factory->Release();
     }
     file->Release();
-    if (slot.bitmap == nullptr)
-        slot = ImageSlot{};
-    return slot.bitmap != nullptr;
+    if (picture.bitmap == nullptr)
+        picture = Picture{};
+    return picture.bitmap != nullptr;
 }
 
 void EndPhotoDecoding()

@@ -2,16 +2,17 @@
 // Component straight to their fitted size.
 #pragma once
 
-#include "saver/saver_state.h"
+#include "pictures/image_loading.h"
 
 // Opens a file that the bitmap loader refused when its header names a kind the imaging component
-// decodes and a size within kMaxPhotoPixels. Returns the open file (an IStream, which the slot
+// decodes and a size within kMaxPhotoPixels. Returns the open file (an IStream, which the picture
 // keeps as its photo until FitPhoto), or null: the file is then left out like a missing one.
 void* OpenPhoto(const char* path);
 
-// Decodes the slot's photo, its first frame turned upright, to exactly the fitted size of g_saver
-// and closes the file. Returns false, with the slot left empty, when it cannot be decoded.
-bool FitPhoto(ImageSlot& slot);
+// Decodes the picture's photo, its first frame turned upright, to exactly its fitted size on a
+// screen shared by imageCount pictures, and closes the file. Returns false, with the picture left
+// empty, when it cannot be decoded.
+bool FitPhoto(Picture& picture, int screenWidth, int screenHeight, int imageCount);
 
 // Ends COM on this thread if decoding a photo started it; the display calls it as it ends.
 void EndPhotoDecoding();

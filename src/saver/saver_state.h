@@ -7,7 +7,6 @@ constexpr int kSlotCount = 10;
 // zero size and zero velocity, yet still moves once to (1, 1) and takes part in touch tests.
 struct ImageSlot {
     void* bitmap;   // the fitted picture (an HBITMAP owned by the slot), or null
-    void* photo;    // a file the bitmap loader refused, open from loading until fitting decodes it
     int x, y;       // top-left corner
     int dx, dy;     // +1 or -1 per tick for a placed picture
     int cx, cy;     // size after fitting

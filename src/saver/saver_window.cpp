@@ -1,11 +1,11 @@
 // Display window: start-up sequence, timer-driven animation and ending on user activity.
 #include "saver/saver_window.h"
 
+#include "pictures/image_loading.h"
+#include "pictures/photo_loading.h"
 #include "saver/dismiss_rule.h"
 #include "saver/frame_painting.h"
-#include "saver/image_loading.h"
 #include "saver/motion.h"
-#include "saver/photo_loading.h"
 #include "saver/placement.h"
 #include "saver/saver_state.h"
 #include "saver/screen_change.h"
@@ -68,15 +68,30 @@ void KeepSizeOnDpiChange(HWND window)
         setBehavior(window, DDC_DISABLE_RESIZE, DDC_DISABLE_RESIZE);
 }
 
-// Loads the list's pictures and fits and places them one by one, for the current screen.
+// Loads the list's pictures, fits them to the current screen and places them one by one.
 void LayOutPictures()
 {
-    LoadImageSet();
+    Picture pictures[kSlotCount] = {};
+    g_saver.imageCount = LoadImageSet(pictures);
+    FitImageSet(pictures, g_saver.screenWidth, g_saver.screenHeight, g_saver.imageCount);
     for (int i = 0; i < kSlotCount; ++i) {
-        if (g_saver.slots[i].bitmap == nullptr && g_saver.slots[i].photo == nullptr)
+        if (!pictures[i].fitted)
             continue;
-        if (FitImage(i))
-            PlaceImages(i);
+        ImageSlot& slot = g_saver.slots[i];
+        slot.bitmap = pictures[i].bitmap;
+        slot.cx = pictures[i].cx;
+        slot.cy = pictures[i].cy;
+        PlaceImages(i);
+    }
+}
+
+void DeleteSlotBitmaps()
+{
+    for (ImageSlot& slot : g_saver.slots) {
+        if (slot.bitmap != nullptr) {
+            ReleaseBitmap(slot.bitmap);
+            slot.bitmap = nullptr;
+        }
     }
 }
 

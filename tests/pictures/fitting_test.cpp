@@ -1,5 +1,5 @@
 // How far a picture is shrunk for its share of the screen.
-#include "saver/fitting.h"
+#include "pictures/fitting.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Every EXIF orientation turns a picture upright, with its sides swapped for a quarter turn.
-#include "saver/orientation.h"
+#include "pictures/orientation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // What a picture's header says, read from real and hostile bytes alike.
-#include "saver/photo_header.h"
+#include "pictures/photo_header.h"
 
 #include <gtest/gtest.h>
 

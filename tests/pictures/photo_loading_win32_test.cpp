@@ -1,8 +1,7 @@
 // Photos in the slots: each kind at its fitted size, upright, what is transparent black, bad
 // files left out, and bitmaps alone never loading the imaging component.
-#include "saver/image_loading.h"
-#include "saver/photo_loading.h"
-#include "saver/saver_state.h"
+#include "pictures/image_loading.h"
+#include "pictures/photo_loading.h"
 #include "scratch.h"
 
 #include <windows.h>
@@ -95,15 +94,15 @@ void WritePicture(const ComPtr<IWICImagingFactory>& factory, const std::string& 
                         + char(orientation) + std::string(7, '\0') + jpeg.substr(2));
 }
 
-// What a slot shows: "empty", or its bitmap's size and the letters at its quadrants' centres.
-std::string Seen(const ImageSlot& slot)
+// What a picture shows: "empty", or its bitmap's size and the letters at its quadrants' centres.
+std::string Seen(const Picture& picture)
 {
     BITMAP size = {};
-    if (slot.bitmap == nullptr || !GetObjectA(slot.bitmap, sizeof size, &size))
+    if (picture.bitmap == nullptr || !GetObjectA(picture.bitmap, sizeof size, &size))
         return "empty";
     std::string seen = std::to_string(size.bmWidth) + "x" + std::to_string(size.bmHeight) + " ";
     HDC memory = CreateCompatibleDC(nullptr);
-    HGDIOBJ original = SelectObject(memory, static_cast<HBITMAP>(slot.bitmap));
+    HGDIOBJ original = SelectObject(memory, static_cast<HBITMAP>(picture.bitmap));
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
         const COLORREF pixel = GetPixel(memory, size.bmWidth / 4 + quadrant % 2 * size.bmWidth / 2,
                                         size.bmHeight / 4 + quadrant / 2 * size.bmHeight / 2);
@@ -114,24 +113,22 @@ std::string Seen(const ImageSlot& slot)
     return seen;
 }
 
-// Lays out the scratch folder's `files` as File1.. on a 512x384 screen; returns what each slot
-// shows, and empties them.
+// Lays out the scratch folder's `files` as File1.. on a 512x384 screen; returns what each
+// picture shows, and releases them.
 std::vector<std::string> LayOut(const std::vector<std::string>& files)
 {
     std::vector<std::string> paths;
     for (const std::string& file : files)
         paths.push_back(ScratchFolder() + "\\" + file);
     StorePictures(paths);
-    g_saver = SaverState{};
-    g_saver.screenWidth = 512, g_saver.screenHeight = 384;
-    LoadImageSet();
+    Picture pictures[10];
+    FitImageSet(pictures, 512, 384, LoadImageSet(pictures));
     std::vector<std::string> seen;
-    for (int i = 0; i < int(files.size()); ++i) {
-        if (g_saver.slots[i].bitmap != nullptr || g_saver.slots[i].photo != nullptr)
-            FitImage(i);
-        seen.push_back(files[i] + ": " + Seen(g_saver.slots[i]));
+    for (int i = 0; i < 10; ++i) {
+        if (i < int(files.size()))
+            seen.push_back(files[i] + ": " + Seen(pictures[i]));
+        ReleaseBitmap(pictures[i].bitmap);
     }
-    DeleteSlotBitmaps();
     return seen;
 }
 

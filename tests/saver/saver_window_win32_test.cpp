@@ -1,6 +1,6 @@
 // The display run in this process: cursor, layout, ticks, z-order, desk changes, erases, GDI.
 #include "res/resource.h"
-#include "saver/image_loading.h"
+#include "pictures/image_loading.h"
 #include "saver/saver_state.h"
 #include "saver/saver_window.h"
 #include "scratch.h"
@@ -245,14 +245,12 @@ TEST(SaverWindow, StaysOnTopAndCoversEachNewDeskAtOnceErasesOnlyThenAndNeverEnds
 
 TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
 {
-    g_saver = SaverState{};
-    g_saver.screenWidth = g_saver.screenHeight = 100;
-    g_saver.imageCount = 2;
     DeleteObject(CopyImage(CreateBitmap(8, 8, 1, 32, nullptr), IMAGE_BITMAP, 4, 4,
                            LR_COPYDELETEORG));   // what the first copy sets up stays out
     const int freeBefore = FreeGdiObjects();
-    g_saver.slots[0].bitmap = CreateBitmap(400, 300, 1, 32, nullptr);
-    FreeGdiObjects([] { FitImage(0); });
-    EXPECT_EQ(nullptr, g_saver.slots[0].bitmap);
+    static Picture picture;
+    picture.bitmap = CreateBitmap(400, 300, 1, 32, nullptr);
+    FreeGdiObjects([] { FitImage(picture, 100, 100, 2); });
+    EXPECT_EQ(nullptr, picture.bitmap);
     EXPECT_EQ(freeBefore, FreeGdiObjects()) << "the original bitmap must not leak";
 }
