@@ -1,6 +1,7 @@
 // The scratch of a Win32 test process: a key standing in for HKEY_CURRENT_USER and a folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,3 +12,9 @@ std::string ScratchFolder();
 bool WriteBitmap(const std::string& path, int width = 1, int height = 1);
 // Stores each path as File1.. of the picture list, and an empty path as each value after them.
 void StorePictures(const std::vector<std::string>& paths);
+// Whether the tests run under Wine.
+bool UnderWine();
+// Under Wine, starts a program of the Unix host (such as Z:\\bin\\ln) in `folder` and waits for
+// up to 10 s until `done` holds: Wine does not wait for such a program to end.
+bool RunOnHost(const std::string& commandLine, const std::string& folder,
+               const std::function<bool()>& done);

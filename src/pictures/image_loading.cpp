@@ -1,15 +1,26 @@
-// Bitmap loading and resampling around the fitting arithmetic of fitting.cpp.
+// The ten stored paths to pictures: files loaded as they are named, folders drawn from, each
+// picture loaded and then fitted round by round, a draw that does not show given way to the next.
 #include "pictures/image_loading.h"
 
 #include "pictures/fitting.h"
+#include "pictures/folder_listing.h"
 #include "pictures/photo_loading.h"
 #include "settings/image_store.h"
 
 #include <windows.h>
 
-int LoadImageSet(Picture pictures[])
+namespace {
+
+// What each field names, with its folder's draws: large, so kept for the process.
+PictureField g_fields[kPictureCount];
+// Within one round: the pictures being filled, the path each field tries, the screen's share.
+Picture* g_pictures;
+const char* g_paths[kPictureCount];
+int g_claimOrder[kPictureCount];
+int g_screenWidth, g_screenHeight, g_imageCount;
+
+void ReadPictureFields()
 {
-    int loaded = 0;
     for (int picture = 1; picture <= kPictureCount; ++picture) {
         // Only a value that cannot be read falls back; a stored path that fails stays empty.
         char fallbackPath[kPathBufferSize];
@@ -18,14 +29,71 @@ int LoadImageSet(Picture pictures[])
             FormatDefaultImagePath(picture, fallbackPath, sizeof fallbackPath);
             path = fallbackPath;
         }
-        Picture& slot = pictures[picture - 1];
-        slot = Picture{};
-        slot.bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_VGACOLOR);
-        // Only what the bitmap loader refuses goes to the imaging component, once fitted.
-        slot.photo = slot.bitmap == nullptr ? OpenPhoto(path) : nullptr;
-        if (slot.bitmap != nullptr || slot.photo != nullptr)
-            ++loaded;
+        ReadPictureField(path, g_fields[picture - 1]);
     }
+}
+
+bool Loaded(const Picture& picture)
+{
+    return picture.bitmap != nullptr || picture.photo != nullptr;
+}
+
+// Loads field k's path of this round into its picture.
+void LoadJob(int k)
+{
+    Picture& slot = g_pictures[k];
+    const char* path = g_paths[k];
+    slot.bitmap = LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_VGACOLOR);
+    // Only what the bitmap loader refuses goes to the imaging component, once fitted.
+    slot.photo = slot.bitmap == nullptr ? OpenPhoto(path) : nullptr;
+}
+
+// Fits field k's picture, loading first a draw that stands in for one that did not decode.
+void FitJob(int k)
+{
+    if (!Loaded(g_pictures[k]))
+        LoadJob(k);
+    if (Loaded(g_pictures[k]))
+        FitImage(g_pictures[k], g_screenWidth, g_screenHeight, g_imageCount);
+}
+
+// Runs `job` for each field marked in `due`.
+void RunJobs(void (*job)(int), const bool due[kPictureCount])
+{
+    for (int k = 0; k < kPictureCount; ++k) {
+        if (due[k])
+            job(k);
+    }
+}
+
+// Marks the fields for which `wanted` holds and which have a path left to try; false if none.
+bool ClaimRound(bool (*wanted)(int k), bool due[kPictureCount])
+{
+    bool any = false;
+    for (const int k : g_claimOrder) {
+        due[k] = wanted(k) && (g_paths[k] = ClaimPath(g_fields, k)) != nullptr;
+        any = any || due[k];
+    }
+    return any;
+}
+
+}  // namespace
+
+int LoadImageSet(Picture pictures[])
+{
+    ReadPictureFields();
+    WalkFolders(g_fields, kFileSystemLister, DrawSeed());
+    ClaimOrder(g_fields, g_claimOrder);
+    g_pictures = pictures;
+    for (int k = 0; k < kPictureCount; ++k)
+        pictures[k] = Picture{};
+    // Each field's file or first draw, then for each draw that did not load the next one.
+    bool due[kPictureCount];
+    while (ClaimRound([](int k) { return !Loaded(g_pictures[k]); }, due))
+        RunJobs(LoadJob, due);
+    int loaded = 0;
+    for (int k = 0; k < kPictureCount; ++k)
+        loaded += Loaded(pictures[k]);
     return loaded < 2 ? 2 : loaded;
 }
 
@@ -55,10 +123,18 @@ bool FitImage(Picture& picture, int screenWidth, int screenHeight, int imageCoun
 
 void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount)
 {
-    for (int i = 0; i < kPictureCount; ++i) {
-        if (pictures[i].bitmap != nullptr || pictures[i].photo != nullptr)
-            FitImage(pictures[i], screenWidth, screenHeight, imageCount);
-    }
+    g_pictures = pictures;
+    g_screenWidth = screenWidth;
+    g_screenHeight = screenHeight;
+    g_imageCount = imageCount;
+    bool due[kPictureCount];
+    for (int k = 0; k < kPictureCount; ++k)
+        due[k] = Loaded(pictures[k]);
+    // A drawn photo that does not decode gives way to the next draw from its folder, which takes
+    // its place in the count.
+    do
+        RunJobs(FitJob, due);
+    while (ClaimRound([](int k) { return !g_pictures[k].fitted; }, due));
 }
 
 void ReleaseBitmap(void* bitmap)

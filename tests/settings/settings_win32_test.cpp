@@ -273,7 +273,7 @@ TEST(SettingsDialog, OkStoresTypedFieldsAsFull260ByteStringsAndKeepsUnreadableOn
 
 TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAPathTooLong)
 {
-    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") == nullptr)
+    if (!UnderWine())
         GTEST_SKIP() << "works the controls of Wine's file dialog, which Windows' lacks";
     std::string folder = ScratchFolder() + "\\" + kFolder, deep = folder;
     for (CreateDirectoryA(folder.c_str(), nullptr); deep.size() < 200;)

@@ -1,5 +1,6 @@
-// Photos in the slots: each kind at its fitted size, upright, what is transparent black, bad
-// files left out, and bitmaps alone never loading the imaging component.
+// What stored paths become: photos of each kind at their fitted size, upright, what is transparent
+// black, bad files left out, bitmaps alone never loading the imaging component; and folders, from
+// which each field draws a picture of its own, within bounds, whatever the tree.
 #include "pictures/image_loading.h"
 #include "pictures/photo_loading.h"
 #include "scratch.h"
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -183,4 +185,99 @@ TEST(LoadImageSet, DecodesEachKindUprightToItsFittedSizeAndLeavesBadFilesOut)
                                         "photo.jpg: 256x192 1234"}),
               LayOut({"folder.jpg", "corrupt.png", "huge.png", "huge.jpg", "photo.jpg"}));
     EndPhotoDecoding();
+}
+
+// What the fields show, each field's name left out, in order.
+std::multiset<std::string> Shown(const std::vector<std::string>& fields)
+{
+    std::multiset<std::string> shown;
+    for (const std::string& seen : LayOut(fields))
+        shown.insert(seen.substr(seen.find(": ") + 2));
+    return shown;
+}
+
+TEST(LoadImageSet, FolderFieldsDrawPicturesOfTheirOwnFromTheirTreesWithinBounds)
+{
+    // A bitmap's width tells which it is; none is resized on the 512x384 screen.
+    const std::string folder = ScratchFolder() + "\\";
+    const auto bitmap = [&](const std::string& path, int width) {
+        std::filesystem::create_directories(std::filesystem::path(folder + path).parent_path());
+        ASSERT_TRUE(WriteBitmap(folder + path, width, 10)) << path;
+    };
+    bitmap("tree\\1.bmp", 11);
+    bitmap("tree\\holiday.jpg\\2.bmp", 12);   // a folder, whatever its name
+    bitmap("tree\\a\\b\\c\\3.bmp", 13);
+    bitmap("tree\\notes.txt", 91);              // not named as a picture
+    bitmap("tree\\secret.bmp", 92);
+    bitmap("tree\\private\\4.bmp", 93);
+    SetFileAttributesA((folder + "tree\\secret.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA((folder + "tree\\private").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    std::filesystem::create_directory(folder + "tree\\empty");
+    // Damaged: no picture at all, or a PNG header with nothing after it, which only decoding
+    // finds out. Beside each kind, one good picture, which no start may miss.
+    std::filesystem::create_directories(folder + "bad\\unread");
+    std::filesystem::create_directory(folder + "bad\\undecoded");
+    for (const char* name : {"a", "b", "c"}) {
+        Write(folder + "bad\\unread\\" + name + ".jpg", "Not a picture.\r\n");
+        Write(folder + "bad\\undecoded\\" + name + ".png",
+              std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\0\x10\0\0\0\x10\x08\x06\0\0\0", 29));
+    }
+    for (const char* kind : {"unread", "undecoded"}) {
+        std::filesystem::copy(folder + "bad\\" + kind, folder + kind);
+        bitmap(kind + std::string("\\good.bmp"), 14);
+    }
+    bitmap("pair\\5.bmp", 15);
+    bitmap("pair\\6.bmp", 16);
+    for (int width = 21; width <= 30; ++width)
+        bitmap("many\\" + std::to_string(width) + ".bmp", width);
+
+    const std::string one = "11x10 cccc", two = "12x10 cccc", three = "13x10 cccc", no = "empty";
+    EXPECT_EQ(std::multiset<std::string>({one, two, three, no, no, no, no, no, no, no}),
+              Shown(std::vector<std::string>(10, "tree")));
+    // A file field shows its file; the folder fields beside it draw the others, the one with
+    // fewer pictures first.
+    const std::vector<std::string> beside = LayOut({"tree\\1.bmp", "tree", "tree\\a\\", "tree"});
+    EXPECT_EQ("tree\\1.bmp: " + one, beside[0]);
+    EXPECT_EQ("tree\\a\\: " + three, beside[2]) << "the only picture below a";
+    EXPECT_EQ(std::multiset<std::string>({"tree: " + two, "tree: " + no}),
+              std::multiset<std::string>({beside[1], beside[3]}));
+    EXPECT_EQ(std::multiset<std::string>({two}), Shown({"tree\\holiday.jpg"}));
+    EXPECT_EQ(std::multiset<std::string>({"15x10 cccc", "16x10 cccc"}), Shown({"pair", "pair"}));
+    EXPECT_EQ(std::multiset<std::string>({"15x10 cccc", "16x10 cccc", no}),
+              Shown({"pair", "pair\\", "PAIR"}));
+    EXPECT_EQ(std::multiset<std::string>({no, no, no}), Shown({"bad", "bad", "bad"}));
+    EXPECT_EQ(std::multiset<std::string>({no}), Shown({"tree\\empty"}));
+    // Whichever comes first, a damaged draw gives way to the next, and draws differ by start.
+    std::set<std::string> drawn;
+    for (int start = 0; start < 8; ++start) {
+        EXPECT_EQ(std::multiset<std::string>({"14x10 cccc", "14x10 cccc"}),
+                  Shown({"unread", "undecoded"})) << "start " << start;
+        drawn.insert(*Shown({"many"}).begin());
+    }
+    EXPECT_LT(1u, drawn.size()) << "the same draw at every start";
+    EndPhotoDecoding();
+}
+
+TEST(LoadImageSet, AFolderThatLinksBackToItselfEndsWithinTheBoundsOfTheWalk)
+{
+    // Windows lists a link as a reparse point, which the walk never follows; Wine lists a Unix
+    // link as a plain folder. Two links make the tree double at every level, down to the longest
+    // path: only the bounds of the walk end it.
+    const std::string loop = ScratchFolder() + "\\loop";
+    std::filesystem::create_directory(loop);
+    ASSERT_TRUE(WriteBitmap(loop + "\\7.bmp", 17, 10));
+    for (const char* link : {"back", "again"}) {
+        const std::string path = loop + "\\" + link;
+        const bool made = UnderWine()
+            ? RunOnHost(std::string("Z:\\bin\\ln -s . ") + link, loop,
+                        [&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; })
+            : CreateSymbolicLinkA(path.c_str(), loop.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY
+                                  | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+        if (!made)
+            GTEST_SKIP() << "no link could be made here";
+    }
+    const std::vector<std::string> shown = LayOut({"loop", "loop", "loop"});
+    EXPECT_EQ("loop: 17x10 cccc", shown[0]);
+    for (const std::string& seen : shown)   // the same file by another path, under Wine
+        EXPECT_TRUE(seen == shown[0] || seen == "loop: empty") << seen;
 }
