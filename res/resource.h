@@ -28,6 +28,8 @@
 #define IDC_BROWSE9 1018
 #define IDC_BROWSE10 1019
 
+#define IDC_FOLDER 1020
+
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)
 #endif

@@ -1,4 +1,5 @@
-// The stored list, the settings dialog and its picker, the dialogs worked from a helper thread.
+// The stored list, the settings dialog, its picker and folder chooser and files dropped on it,
+// the dialogs worked from a helper thread.
 #include "res/resource.h"
 #include "settings/bitmap_picker.h"
 #include "settings/settings_dialog.h"
@@ -9,6 +10,7 @@
 #include <dlgs.h>
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -156,13 +158,14 @@ void UseSettings(const std::function<void(HWND)>& user)
             EXPECT_EQ(L"Picture " + std::to_wstring(picture),
                       AccessibleName(GetDlgItem(dialog, IDC_FILE1 + picture - 1)));
         }
+        EXPECT_EQ(L"Folder...", AccessibleName(GetDlgItem(dialog, IDC_FOLDER)));
         std::vector<int> tabOrder;
-        for (HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE); tabOrder.size() < 23;
+        for (HWND control = GetNextDlgTabItem(dialog, nullptr, FALSE); tabOrder.size() < 24;
              control = GetNextDlgTabItem(dialog, control, FALSE))
             tabOrder.push_back(GetDlgCtrlID(control));
         EXPECT_EQ((std::vector<int>{IDOK, 1000, 1010, IDCANCEL, 1001, 1011, 1002, 1012, 1003, 1013,
                                     1004, 1014, 1015, 1005, 1016, 1006, 1017, 1007, 1018, 1008,
-                                    1019, 1009, IDOK}), tabOrder);
+                                    1019, 1009, IDC_FOLDER, IDOK}), tabOrder);
         if (dialog != nullptr)
             user(dialog);
         EXPECT_TRUE(EndsByItself([&] { return ended.load(); })) << "the dialog did not end";
@@ -284,9 +287,14 @@ TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAP
     const std::string first = folder + "\\" + kPicture;
     const std::string tooLong = deep + "\\" + std::string(255 - deep.size(), 'n');
     ASSERT_TRUE(WriteBitmap(first) && WriteBitmap(tooLong) && WriteBitmap(tooLong + ".bmp")
-                && WriteBitmap(folder + "\\notes.txt") && WriteBitmap(folder + "\\photo.jpeg"));
-    // Folders and pictures, the text file not.
-    const std::string offered = std::string(40, 'd') + ", photo.jpeg, " + kPicture;
+                && WriteBitmap(folder + "\\notes.txt"));
+    // Folders and a picture of each name, the text file not.
+    std::string offered = std::string(40, 'd');
+    for (const char* kind : {"dib", "gif", "jpe", "jpeg", "jpg", "png", "tif", "tiff"}) {
+        ASSERT_TRUE(WriteBitmap(folder + "\\photo." + kind));
+        offered += ", photo." + std::string(kind);
+    }
+    offered += ", " + kPicture;
     UseSettings([&](HWND settings) {
         SetDlgItemTextA(settings, IDC_FILE7, "kept");
         EXPECT_EQ(first, Browse(settings, 3, "", first.c_str(), IDOK)) << "choice fills field 3";
@@ -306,4 +314,70 @@ TEST(BitmapPicker, EveryRowFillsItsOwnFieldFromAFolderInAnyLanguageAndSurvivesAP
     // A picked file replaces even a value too long to read.
     for (int picture = 1; picture <= 10; ++picture)
         EXPECT_EQ("type 1, 260 bytes: " + first, Stored(picture)) << "File" << picture;
+}
+
+// Drops `path` from Explorer on the dialog, at the centre of `control`, as the shell hands it
+// over: a DROPFILES block in UTF-16, which the receiver releases.
+void Drop(HWND settings, int control, const std::string& path)
+{
+    const std::wstring names = Wide(path) + L'\0';
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    RECT place = {};
+    GetWindowRect(GetDlgItem(settings, control), &place);
+    drop->pt = POINT{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+    ScreenToClient(settings, &drop->pt);
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    SendMessageA(settings, WM_DROPFILES, WPARAM(block), 0);
+}
+
+// Gives field `picture` the focus, presses the Folder button and, in Wine's chooser, types
+// `typed` and presses `button`. Returns every field afterwards.
+std::string Choose(HWND settings, int picture, const std::string& typed, int button)
+{
+    PostMessageA(settings, WM_NEXTDLGCTL, WPARAM(GetDlgItem(settings, IDC_FILE1 + picture - 1)),
+                 TRUE);
+    PostMessageA(settings, WM_COMMAND, IDC_FOLDER, 0);
+    HWND chooser = WaitForCaption(("Choose a folder for Picture " + std::to_string(picture)).c_str());
+    if (chooser == nullptr)
+        return "no chooser";
+    SetDlgItemTextA(chooser, edt1, typed.c_str());
+    PostMessageA(chooser, WM_COMMAND, button, 0);
+    std::string fields;
+    if (!EndsByItself([&] { return !IsWindow(chooser); }))
+        return "chooser left open";
+    for (int k = 1; k <= 10; ++k)
+        fields += Field(settings, k) + "|";
+    return fields;
+}
+
+TEST(FolderPicker, AFolderChosenOrDroppedFillsItsFieldAndOkStoresItByteForByte)
+{
+    const std::string folder = ScratchFolder() + "\\chosen " + kFolder;
+    const std::string file = folder + "\\" + kPicture, tooLong = "c:\\" + Repeat(kFolder, 20);
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) && WriteBitmap(file));
+    UseSettings([&](HWND settings) {
+        const std::string first = Field(settings, 1), second = Field(settings, 2);
+        Drop(settings, IDC_FILE4, folder);
+        Drop(settings, IDC_FILE5, file);
+        Drop(settings, IDC_FILE6, tooLong);
+        Drop(settings, IDC_BROWSE6, file);   // on no field
+        EXPECT_EQ(folder + "|" + file + "||",
+                  Field(settings, 4) + "|" + Field(settings, 5) + "|" + Field(settings, 6) + "|"
+                      + Field(settings, 7));
+        if (UnderWine()) {   // Wine's chooser has controls that Windows' lacks
+            const std::string before = first + "|" + second + "||" + folder + "|" + file + "|||";
+            EXPECT_EQ(before + "|||", Choose(settings, 8, file, IDCANCEL)) << "cancelled";
+            EXPECT_EQ(before + "|" + folder + "||", Choose(settings, 9, folder, IDOK));
+        }
+        PostMessageA(settings, WM_COMMAND, IDOK, 0);
+    });
+    const std::string full = "type 1, 260 bytes: ";
+    EXPECT_EQ(full + folder + "|" + full + file + "|" + full,
+              Stored(4) + "|" + Stored(5) + "|" + Stored(6));
+    EXPECT_EQ(UnderWine() ? full + "|" + full + folder : Stored(8) + "|" + Stored(9),
+              Stored(8) + "|" + Stored(9));
 }
