@@ -63,18 +63,27 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
                 ORANGE: (90, 60)}
     wine.x("xsetroot", "-solid", "#010203")   # a root that no white shown can be taken for
     display()
-    inner_sizes = {inner: (width - 2, height - 2)
-                   for (_, inner), (width, height) in expected.items()}
-    inner_sizes.update({GREY: (96, 64), TEAL: (40, 20)})
-    colours = {colour for pair in expected for colour in pair} | set(inner_sizes)
+    judge_sizes(wine, expected, {GREY: (96, 64), TEAL: (40, 20)}, f"{tmp_path}/frame")
+
+
+def judge_sizes(wine, framed, solid, keep):
+    """Every capture shows exactly the framed pictures, {(border, inner): size}, and the solid
+    ones, {colour: size}, each once at its size. A picture that a touch has just turned leaves
+    its vacated edge for that tick: a framed one's inner box never shows it, a solid one may be a
+    pixel wider and taller then, and a real trail, which grows from tick to tick, still fails."""
+    sizes = {inner: (width - 2, height - 2) for (_, inner), (width, height) in framed.items()}
+    sizes.update(solid)
+    colours = {colour for pair in framed for colour in pair} | set(sizes)
 
     def fault(found):
         if set(found) != colours:
             return f"{set(found)} instead of {colours}"
-        sizes = {inner: found[inner][2:4] for inner in inner_sizes}
-        return sizes != inner_sizes and f"inner sizes {sizes}, expected {inner_sizes}"
+        got = {colour: found[colour][2:4] for colour in sizes}
+        slack = {colour: 1 if colour in solid else 0 for colour in sizes}
+        return any(not 0 <= got[c][i] - sizes[c][i] <= slack[c] for c in sizes for i in (0, 1)) \
+            and f"sizes {got}, expected {sizes}"
     for frame in range(FRAMES):
-        judged_screen(wine, fault, f"{tmp_path}/frame{frame}")
+        judged_screen(wine, fault, f"{keep}{frame}")
 
 
 def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp_path):
