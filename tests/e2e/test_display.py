@@ -42,6 +42,7 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
     framed_bmp(os.path.join(defaults, "3.bmp"), (200, 150), BLUE)    # 3 is missing: fallback
     framed_bmp(os.path.join(defaults, "5.bmp"), (100, 100), CYAN)
     far = write_bmp(f"{pics}/far.bmp", (90, 90), NEVER[0])
+    os.makedirs(f"{pics}/empty")
     exif = Image.Exif()
     exif[0x0112] = 6   # turned a quarter clockwise to stand upright
     Image.new("RGB", (64, 96), GREY).save(f"{pics}/photo.jpg", exif=exif.tobytes(), quality=95)
@@ -56,7 +57,7 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
         6: windows_path(f"{pics}/photo.jpg"),
         7: framed_bmp(f"{pics}/café über straße.bmp", (90, 60), ORANGE),
         8: "",
-        9: windows_path(pics),                          # a folder
+        9: windows_path(f"{pics}/empty"),               # a folder without pictures
         10: windows_path(f"{pics}/icon.png"),
     })
     expected = {RED: (350, 250), GREEN: (300, 200), BLUE: (200, 150), CYAN: (100, 100),
@@ -84,6 +85,27 @@ def judge_sizes(wine, framed, solid, keep):
             and f"sizes {got}, expected {sizes}"
     for frame in range(FRAMES):
         judged_screen(wine, fault, f"{keep}{frame}")
+
+
+def test_folder_fields_each_show_a_picture_of_their_own_beside_a_file(wine, display, tmp_path):
+    """Five load: on 1280x1024 a share is 256x204, and a picture beyond it is halved to fit
+    640x512. Three fields name a tree of four pictures, a fourth names one of them directly: the
+    three draw the other three, whatever the seed. Hidden entries and other files never show."""
+    tree = f"{tmp_path}/tree"
+    own = framed_bmp(f"{tmp_path}/own.bmp", (150, 100), ORANGE)
+    named = framed_bmp(f"{tree}/a.bmp", (120, 90), RED)
+    framed_bmp(f"{tree}/sub/b.bmp", (200, 150), GREEN)
+    framed_bmp(f"{tree}/sub/deeper/c.bmp", (1400, 800), BLUE, edge=4)
+    framed_bmp(f"{tree}/holiday.jpg/d.bmp", (100, 100), CYAN)   # a folder, whatever its name
+    for path, colour in zip(("notes.txt", ".hidden.bmp", ".private/e.bmp"), NEVER):
+        write_bmp(f"{tree}/{path}", (90, 90), colour)
+    folder = windows_path(tree)
+    wine.store_pictures({1: own, 2: folder, 3: named, 4: folder + "\\", 5: folder,
+                         **{k: "" for k in range(6, 11)}})
+    wine.x("xsetroot", "-solid", "#010203")
+    display()
+    judge_sizes(wine, {ORANGE: (150, 100), RED: (120, 90), GREEN: (200, 150), BLUE: (350, 200),
+                       CYAN: (100, 100)}, {}, f"{tmp_path}/frame")
 
 
 def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp_path):
