@@ -13,7 +13,11 @@ Wine environment in a 1920x1080 virtual screen of its own in WINE_DIR:
 - resident memory two seconds after start, with ten pictures and with none;
 - start to first frame and the peak working set while loading, for ten 6000x4000 photos as JPEGs
   (some with an EXIF orientation) and for the same pictures as bitmaps (made once with Pillow in
-  PICTURE_DIR). A build that shows no photo within a minute gets "none" there.
+  PICTURE_DIR). A build that shows no photo within a minute gets "none" there;
+- start to first frame for ten fields on one folder tree of 10,000 files in 100 subfolders (200 of
+  them 4000x3000 photos) and for ten fields naming ten of those photos; and for nine named
+  pictures beside a field on a tree of 200,000 entries, and the nine alone (the trees are made once
+  in PICTURE_DIR). A build without folder draws gets "none" for the first, after 20 seconds.
 A value is the median over the rounds. With two builds the last column is the ratio of the
 first to the second, the median of the rounds' ratios followed by their spread (min-max).
 """
@@ -48,6 +52,10 @@ ORIENTED = {3: 6, 6: 8, 9: 3}   # photos stored turned, with the EXIF orientatio
 # Ten photos on 1920x1080 are halved five times, to 187x125 (125x187 upright): the first frame
 # paints them all, and photos have few black pixels.
 PHOTO_FRAME_PIXELS = 10 * 187 * 125 // 2
+# The folder trees: 100 subfolders of two 4000x3000 photos and 98 other files; 200 subfolders of
+# one small picture and 999 other files.
+PHOTO_TREE, FOLDER_PHOTO, LARGE_TREE = (100, 2, 98), (4000, 3000), (200, 1, 1000)
+TREE_FRAME_PIXELS = 10 * FITTED[0] * FITTED[1] // 2
 MEASURES = [  # key, row, format of a value
     ("step", "motion step, ten pictures (native)", "{:.0f} ns"),
     ("tick", "whole tick: step + frame geometry, ten pictures (native)", "{:.0f} ns"),
@@ -62,6 +70,11 @@ MEASURES = [  # key, row, format of a value
     ("first_bmp", "start to first frame, the same ten as bitmaps (Wine)", "{:.2f} s"),
     ("peak_jpeg", "peak working set loading ten 6000x4000 photos as JPEG (Wine)", "{:.0f} MiB"),
     ("peak_bmp", "peak working set loading the same ten as bitmaps (Wine)", "{:.0f} MiB"),
+    ("first_tree", "start to first frame, ten fields on a tree of 10,000 files (Wine)", "{:.2f} s"),
+    ("first_drawn", "start to first frame, ten of its 4000x3000 photos named (Wine)", "{:.2f} s"),
+    ("first_walk", "start to first frame, nine pictures and a tree of 200,000 entries (Wine)",
+     "{:.2f} s"),
+    ("first_nine", "start to first frame, the nine pictures alone (Wine)", "{:.2f} s"),
 ]
 
 
@@ -181,15 +194,61 @@ def shows_photos(pixels):
     return not (pixels == ROOT).any() and numpy.count_nonzero(pixels) >= PHOTO_FRAME_PIXELS
 
 
-def measure_loading(wine, screen, scr, pictures):
+def measure_loading(wine, screen, scr, pictures, shown=shows_photos, timeout=60):
     """(seconds to the first frame, peak working set in MiB) of a display of `pictures`, or nan
-    for a build that shows none of them within a minute."""
+    for a build that shows none of them within `timeout` seconds."""
     wine.store_pictures(pictures)
     try:
-        with display(wine, screen, scr, shows_photos, timeout=60) as (program, seconds):
+        with display(wine, screen, scr, shown, timeout=timeout) as (program, seconds):
             return seconds, process_stats(program)[2]
     except RuntimeError:
         return float("nan"), float("nan")
+
+
+def make_tree(folder, shape, picture):
+    """A tree of `shape` (subfolders, pictures and other files in each), the pictures made by
+    picture(k, path); made once, marked done by a last file. Returns its path."""
+    done = os.path.join(folder, "done")
+    if not os.path.exists(done):
+        subfolders, pictures, others = shape
+        for k in range(subfolders):
+            sub = os.path.join(folder, f"sub{k:03}")
+            os.makedirs(sub, exist_ok=True)
+            for n in range(pictures):
+                picture(k * pictures + n, os.path.join(sub, f"picture{n}.jpg"))
+            for n in range(others):
+                open(os.path.join(sub, f"notes{n:04}.txt"), "w").close()
+        open(done, "w").close()
+    return folder
+
+
+def make_trees(folder):
+    """The photo tree and ten of its photos, and the large tree: their picture lists."""
+    def photo(k, path):
+        fields = numpy.random.default_rng(100 + k).integers(30, 226, (30, 40, 3), dtype=numpy.uint8)
+        Image.fromarray(fields).resize(FOLDER_PHOTO, Image.BICUBIC).save(path, quality=85)
+
+    def small(k, path):
+        Image.new("RGB", (400, 300), COLOURS[k % 10]).save(path, quality=85)
+    photos = winedrive.windows_path(make_tree(os.path.join(folder, "tree10k"), PHOTO_TREE, photo))
+    walked = winedrive.windows_path(make_tree(os.path.join(folder, "tree200k"), LARGE_TREE, small))
+    named = {k: photos + f"\\sub{(k - 1) * 10:03}\\picture0.jpg" for k in range(1, 11)}
+    return {k: photos for k in range(1, 11)}, named, walked
+
+
+def shows_tree_photos(pixels):
+    return not (pixels == ROOT).any() and numpy.count_nonzero(pixels) >= TREE_FRAME_PIXELS
+
+
+def measure_folders(wine, screen, scr, large, trees):
+    """Seconds to the first frame of the four folder rows."""
+    tree, named, walked = trees
+    nine = {k: path for k, path in large.items() if k < 10}
+    return {"first_tree": measure_loading(wine, screen, scr, tree, shows_tree_photos, 20)[0],
+            "first_drawn": measure_loading(wine, screen, scr, named, shows_tree_photos)[0],
+            "first_walk": measure_loading(wine, screen, scr, {**nine, 10: walked},
+                                          shows_pictures)[0],
+            "first_nine": measure_loading(wine, screen, scr, {**nine, 10: ""}, shows_pictures)[0]}
 
 
 def make_photos(folder):
@@ -212,9 +271,9 @@ def make_photos(folder):
     return lists["jpg"], lists["bmp"]
 
 
-def measure(wine, screen, build, large, photos):
+def measure(wine, screen, build, large, photos, trees):
     """One round of every measure of one build; `large` is the picture list of the big ones,
-    `photos` the JPEG and bitmap lists of the photo set."""
+    `photos` the JPEG and bitmap lists of the photo set, `trees` those of the folder trees."""
     run = subprocess.run([os.path.join(build, "native", "bench", "tick_bench"),
                           "--benchmark_format=json", "--benchmark_repetitions=3",
                           "--benchmark_report_aggregates_only=true"],
@@ -232,7 +291,8 @@ def measure(wine, screen, build, large, photos):
     return {"step": native["MotionStepTenPictures"], "tick": native["TickTenPictures"],
             "first": first, "black": black, "cpu_ten": cpu_ten, "cpu_none": cpu_none,
             "rate": rate, "rss_ten": rss_ten, "rss_none": rss_none, "first_jpeg": first_jpeg,
-            "first_bmp": first_bmp, "peak_jpeg": peak_jpeg, "peak_bmp": peak_bmp}
+            "first_bmp": first_bmp, "peak_jpeg": peak_jpeg, "peak_bmp": peak_bmp,
+            **measure_folders(wine, screen, scr, large, trees)}
 
 
 def table(labels, results, rounds):
@@ -255,19 +315,24 @@ def table(labels, results, rounds):
     return "\n".join(lines)
 
 
-def photos_against_bitmaps(labels, results):
-    """Lines comparing the photo set with the same pictures as bitmaps in each build: the median
-    of the rounds' ratios, and their spread, of the first frame and of the peak working set."""
+def within_builds(labels, results):
+    """Lines comparing rows within each build, round by round: the median and the spread of the
+    photos as JPEG against bitmaps (first frame and peak working set), of ten fields on a tree
+    against ten named photos, and the seconds that the 200,000-entry tree adds."""
+    comparisons = [("first_jpeg", "first_bmp", "photos as JPEG / as bitmaps, first frame", "x"),
+                   ("peak_jpeg", "peak_bmp", "peak working set", "x"),
+                   ("first_tree", "first_drawn", "ten fields on a tree / ten named, first frame",
+                    "x"),
+                   ("first_walk", "first_nine", "a 200,000-entry tree beside nine adds", " s")]
     lines = []
     for label in labels:
         cells = []
-        for measure, name in ("first", "first frame"), ("peak", "peak working set"):
-            ratios = [r[f"{measure}_jpeg"] / r[f"{measure}_bmp"] for r in results[label]]
-            if not any(math.isnan(ratio) for ratio in ratios):
-                cells.append(f"{name} {statistics.median(ratios):.2f}x "
-                             f"({min(ratios):.2f}-{max(ratios):.2f})")
-        if cells:
-            lines.append(f"`{label}`, photos as JPEG / as bitmaps: " + ", ".join(cells))
+        for a, b, name, unit in comparisons:
+            values = [r[a] / r[b] if unit == "x" else r[a] - r[b] for r in results[label]]
+            if not any(math.isnan(value) for value in values):
+                cells.append(f"{name} {statistics.median(values):.2f}{unit} "
+                             f"({min(values):.2f}-{max(values):.2f})")
+        lines.append(f"`{label}`: " + "; ".join(cells))
     return "\n".join(lines)
 
 
@@ -283,6 +348,7 @@ def main():
             winedrive.write_bmp(path, LOADED, colour)
     large = {k + 1: winedrive.windows_path(path) for k, path in enumerate(pictures)}
     photos = make_photos(picture_dir)
+    trees = make_trees(picture_dir)
     subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-start"), wine_dir,
                     f"{SCREEN[0]}x{SCREEN[1]}"], check=True, stdout=subprocess.DEVNULL)
     wine = winedrive.Session(wine_dir)
@@ -300,7 +366,7 @@ def main():
         for round_index in range(rounds):
             order = labels if round_index % 2 == 0 else labels[::-1]
             for label in order:
-                results[label].append(measure(wine, screen, builds[label], large, photos))
+                results[label].append(measure(wine, screen, builds[label], large, photos, trees))
     finally:
         subprocess.run([os.path.join(winedrive.HARNESS, "wine-env-stop"), wine_dir],
                        stdout=subprocess.DEVNULL)
@@ -308,7 +374,7 @@ def main():
         model = next((line.split(":", 1)[1].strip() for line in f
                       if line.startswith("model name")), "unknown CPU")
     print(table(labels, results, rounds))
-    print(photos_against_bitmaps(labels, results))
+    print(within_builds(labels, results))
     print(f"\nMeasured {time.strftime('%Y-%m-%d')} on {model}, {os.cpu_count()} cores, Wine in "
           f"{SCREEN[0]}x{SCREEN[1]}; load average {load:.1f} before, {os.getloadavg()[0]:.1f} "
           "after (the machine is shared).")

@@ -37,8 +37,7 @@ TEST(ClassifyEntry, TakesPicturesByNameAndFoldersAndSkipsWhatIsHiddenLinkedOrInT
         // Kept on this disk by a cloud service, which shows them as reparse points of its own.
         {"synced.jpg", reparse, cloud, EntryKind::Picture},
         {"synced", dir | reparse, cloud, EntryKind::Folder},
-        {"placeholder.jpg", reparse | kAttributeOffline | kAttributeRecallOnDataAccess, cloud,
-         EntryKind::Skipped},
+        {"online only.jpg", reparse | kAttributeRecallOnDataAccess, cloud, EntryKind::Skipped},
         {"not listed yet", dir | reparse | kAttributeRecallOnOpen, cloud, EntryKind::Skipped},
         {"archived.jpg", kAttributeOffline, 0, EntryKind::Skipped},
     };
@@ -51,7 +50,7 @@ TEST(ClassifyEntry, TakesPicturesByNameAndFoldersAndSkipsWhatIsHiddenLinkedOrInT
 // A made-up file system: each folder's pictures and subfolders. Below a folder named "endless"
 // every folder holds a picture and two folders, "a" and "b", down to the longest path.
 std::map<std::string, std::vector<std::string>> g_tree;
-int g_open, g_reads, g_mostOpen;
+int g_open, g_opened, g_reads, g_mostOpen;
 std::uint64_t g_clock, g_tick;   // each reading of the clock moves it on by g_tick
 struct Listing {
     std::vector<std::string> names;
@@ -84,6 +83,7 @@ void* Open(const char* folder, FolderEntry* first)
         return nullptr;
     }
     g_mostOpen = std::max(g_mostOpen, ++g_open);
+    ++g_opened;
     return listing;
 }
 
@@ -97,7 +97,7 @@ PictureField g_fields[kPictureCount];
 // Fields naming `paths`, a trailing "\" marking a folder, walked with `seed`.
 void Walk(const std::vector<std::string>& paths, std::uint64_t seed, std::uint64_t tick = 0)
 {
-    g_open = g_reads = g_mostOpen = 0;
+    g_open = g_opened = g_reads = g_mostOpen = 0;
     g_clock = 0, g_tick = tick;
     for (int k = 0; k < kPictureCount; ++k) {
         const std::string path = k < int(paths.size()) ? paths[k] : "";
@@ -138,6 +138,7 @@ TEST(FolderDraws, EachFieldGetsAPictureNoOtherShowsAndEachPictureIsDrawnAsOftenA
         for (int k : order)
             shown[k] = Claim(k);
         EXPECT_EQ("C:\\p\\sub\\d.bmp", shown[2]) << "seed " << seed;
+        EXPECT_EQ(2, g_opened) << "each folder listed once";
         std::sort(shown.begin(), shown.end());
         ASSERT_EQ((std::vector<std::string>{"", "", "", "", "", "C:\\p\\B.gif", "C:\\p\\a.jpg",
                                             "C:\\p\\e.tif", "C:\\p\\sub\\d.bmp",
