@@ -67,21 +67,30 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
     judge_sizes(wine, expected, {GREY: (96, 64), TEAL: (40, 20)}, f"{tmp_path}/frame")
 
 
-def judge_sizes(wine, framed, solid, keep):
+def judge_sizes(wine, framed, solid, keep, drawn=()):
     """Every capture shows exactly the framed pictures, {(border, inner): size}, and the solid
     ones, {colour: size}, each once at its size. A picture that a touch has just turned leaves
     its vacated edge for that tick: a framed one's inner box never shows it, a solid one may be a
-    pixel wider and taller then, and a real trail, which grows from tick to tick, still fails."""
+    pixel wider and taller then, and a real trail, which grows from tick to tick, still fails.
+    The framed pictures `drawn` may lie under later ones: never larger than their size, and at it
+    wherever no other picture comes within 3 pixels."""
     sizes = {inner: (width - 2, height - 2) for (_, inner), (width, height) in framed.items()}
     sizes.update(solid)
     colours = {colour for pair in framed for colour in pair} | set(sizes)
+
+    def apart(pair, found):
+        left, top, width, height = found[pair[0]][:4]
+        return all(x + w + 3 <= left or left + width + 3 <= x or y + h + 3 <= top
+                   or top + height + 3 <= y
+                   for other in framed if other != pair for x, y, w, h, _ in [found[other[0]]])
 
     def fault(found):
         if set(found) != colours:
             return f"{set(found)} instead of {colours}"
         got = {colour: found[colour][2:4] for colour in sizes}
-        slack = {colour: 1 if colour in solid else 0 for colour in sizes}
-        return any(not 0 <= got[c][i] - sizes[c][i] <= slack[c] for c in sizes for i in (0, 1)) \
+        covered = {pair[1] for pair in drawn if not apart(pair, found)}
+        return any(not (sizes[c][i] <= got[c][i] or c in covered)
+                   or got[c][i] > sizes[c][i] + (c in solid) for c in sizes for i in (0, 1)) \
             and f"sizes {got}, expected {sizes}"
     for frame in range(FRAMES):
         judged_screen(wine, fault, f"{keep}{frame}")
@@ -90,22 +99,24 @@ def judge_sizes(wine, framed, solid, keep):
 def test_folder_fields_each_show_a_picture_of_their_own_beside_a_file(wine, display, tmp_path):
     """Five load: on 1280x1024 a share is 256x204, and a picture beyond it is halved to fit
     640x512. Three fields name a tree of four pictures, a fourth names one of them directly: the
-    three draw the other three, whatever the seed. Hidden entries and other files never show."""
+    three draw the other three, whatever the seed. Hidden entries and other files never show.
+    None of the drawn three is as large as another both ways, so none can hide another; the
+    files come last, and smaller, so that nothing hides a side of them."""
     tree = f"{tmp_path}/tree"
-    own = framed_bmp(f"{tmp_path}/own.bmp", (150, 100), ORANGE)
-    named = framed_bmp(f"{tree}/a.bmp", (120, 90), RED)
-    framed_bmp(f"{tree}/sub/b.bmp", (200, 150), GREEN)
-    framed_bmp(f"{tree}/sub/deeper/c.bmp", (1400, 800), BLUE, edge=4)
-    framed_bmp(f"{tree}/holiday.jpg/d.bmp", (100, 100), CYAN)   # a folder, whatever its name
+    framed_bmp(f"{tree}/sub/deeper/wide.bmp", (1200, 240), BLUE, edge=2)
+    framed_bmp(f"{tree}/sub/square.bmp", (140, 140), GREEN)
+    framed_bmp(f"{tree}/holiday.jpg/tall.bmp", (60, 200), CYAN)   # a folder, whatever its name
     for path, colour in zip(("notes.txt", ".hidden.bmp", ".private/e.bmp"), NEVER):
         write_bmp(f"{tree}/{path}", (90, 90), colour)
     folder = windows_path(tree)
-    wine.store_pictures({1: own, 2: folder, 3: named, 4: folder + "\\", 5: folder,
+    wine.store_pictures({1: folder, 2: folder + "\\", 3: folder,
+                         4: framed_bmp(f"{tree}/named.bmp", (50, 50), RED),
+                         5: framed_bmp(f"{tmp_path}/own.bmp", (40, 40), ORANGE),
                          **{k: "" for k in range(6, 11)}})
     wine.x("xsetroot", "-solid", "#010203")
     display()
-    judge_sizes(wine, {ORANGE: (150, 100), RED: (120, 90), GREEN: (200, 150), BLUE: (350, 200),
-                       CYAN: (100, 100)}, {}, f"{tmp_path}/frame")
+    judge_sizes(wine, {BLUE: (600, 120), GREEN: (140, 140), CYAN: (60, 200), RED: (50, 50),
+                       ORANGE: (40, 40)}, {}, f"{tmp_path}/frame", drawn=(BLUE, GREEN, CYAN))
 
 
 def test_a_lone_picture_slides_diagonally_and_leaves_no_trail(wine, display, tmp_path):
