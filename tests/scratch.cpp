@@ -110,3 +110,15 @@ bool RunOnHost(const std::string& commandLine, const std::string& folder,
         Sleep(50);
     return done();
 }
+
+int FreeGdiObjects(void (*whileNoneFree)())
+{
+    std::vector<HRGN> made;
+    for (HRGN region; (region = CreateRectRgn(0, 0, 1, 1)) != nullptr;)
+        made.push_back(region);
+    if (whileNoneFree != nullptr)
+        whileNoneFree();
+    for (HRGN region : made)
+        DeleteObject(region);
+    return static_cast<int>(made.size());
+}

@@ -18,3 +18,6 @@ bool UnderWine();
 // up to 10 s until `done` holds: Wine does not wait for such a program to end.
 bool RunOnHost(const std::string& commandLine, const std::string& folder,
                const std::function<bool()>& done);
+// How many more GDI objects this process can make; a leak shows as a smaller number. Runs
+// `whileNoneFree` while all of them are taken.
+int FreeGdiObjects(void (*whileNoneFree)() = nullptr);

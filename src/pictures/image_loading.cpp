@@ -1,10 +1,12 @@
-// The ten stored paths to pictures: files loaded as they are named, folders drawn from, each
-// picture loaded and then fitted round by round, a draw that does not show given way to the next.
+// The ten stored paths to pictures: files loaded as they are named, folders drawn from, every
+// picture loaded and then every one fitted, each round on workers side by side; a draw that does
+// not show gives way to the next in another round.
 #include "pictures/image_loading.h"
 
 #include "pictures/fitting.h"
 #include "pictures/folder_listing.h"
 #include "pictures/photo_loading.h"
+#include "pictures/worker_count.h"
 #include "settings/image_store.h"
 
 #include <windows.h>
@@ -13,11 +15,12 @@ namespace {
 
 // What each field names, with its folder's draws: large, so kept for the process.
 PictureField g_fields[kPictureCount];
-// Within one round: the pictures being filled, the path each field tries, the screen's share.
+// Set by the display's thread between rounds and only read by the workers: the pictures being
+// filled, the path each field tries, the screen's share, the most workers at once.
 Picture* g_pictures;
 const char* g_paths[kPictureCount];
 int g_claimOrder[kPictureCount];
-int g_screenWidth, g_screenHeight, g_imageCount;
+int g_screenWidth, g_screenHeight, g_imageCount, g_workers;
 
 void ReadPictureFields()
 {
@@ -57,13 +60,49 @@ void FitJob(int k)
         FitImage(g_pictures[k], g_screenWidth, g_screenHeight, g_imageCount);
 }
 
-// Runs `job` for each field marked in `due`.
-void RunJobs(void (*job)(int), const bool due[kPictureCount])
+// One round's work: the fields due, which its workers take one at a time. A worker touches only
+// the picture of the field it took.
+struct Round {
+    void (*job)(int k);
+    bool decodesPhotos;
+    int due[kPictureCount];
+    LONG count;
+    volatile LONG taken;
+};
+
+DWORD WINAPI Work(void* shared)
 {
+    Round& round = *static_cast<Round*>(shared);
+    // COM for this worker alone, ended before it returns.
+    const bool com = round.decodesPhotos && StartPhotoDecoding();
+    for (LONG next; (next = InterlockedIncrement(&round.taken) - 1) < round.count;)
+        round.job(round.due[next]);
+    EndPhotoDecoding(com);
+    return 0;
+}
+
+// Runs `job` for each field marked in `due` on as many workers as there are cores and fields, and
+// returns once every one has ended. If no thread can be started, this one does the work.
+void RunJobs(void (*job)(int), const bool due[kPictureCount], bool decodesPhotos = false)
+{
+    Round round = {job, decodesPhotos, {}, 0, 0};
     for (int k = 0; k < kPictureCount; ++k) {
         if (due[k])
-            job(k);
+            round.due[round.count++] = k;
     }
+    HANDLE workers[kPictureCount];
+    int started = 0;
+    for (const int wanted = WorkerCount(g_workers, round.count); started < wanted; ++started) {
+        workers[started] = CreateThread(nullptr, 0, Work, &round, 0, nullptr);
+        if (workers[started] == nullptr)
+            break;
+    }
+    if (started == 0)
+        Work(&round);
+    else
+        WaitForMultipleObjects(started, workers, TRUE, INFINITE);
+    for (int i = 0; i < started; ++i)
+        CloseHandle(workers[i]);
 }
 
 // Marks the fields for which `wanted` holds and which have a path left to try; false if none.
@@ -79,8 +118,19 @@ bool ClaimRound(bool (*wanted)(int k), bool due[kPictureCount])
 
 }  // namespace
 
-int LoadImageSet(Picture pictures[])
+int ProcessorCores()
 {
+    DWORD_PTR process = 0, system = 0;
+    GetProcessAffinityMask(GetCurrentProcess(), &process, &system);
+    int cores = 0;
+    for (; process != 0; process &= process - 1)
+        ++cores;
+    return cores;
+}
+
+int LoadImageSet(Picture pictures[], int workers)
+{
+    g_workers = workers;
     ReadPictureFields();
     WalkFolders(g_fields, kFileSystemLister, DrawSeed());
     ClaimOrder(g_fields, g_claimOrder);
@@ -121,19 +171,25 @@ bool FitImage(Picture& picture, int screenWidth, int screenHeight, int imageCoun
     return true;
 }
 
-void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount)
+void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount,
+                 int workers)
 {
+    g_workers = workers;
     g_pictures = pictures;
     g_screenWidth = screenWidth;
     g_screenHeight = screenHeight;
     g_imageCount = imageCount;
-    bool due[kPictureCount];
-    for (int k = 0; k < kPictureCount; ++k)
+    bool due[kPictureCount], photos = false;
+    for (int k = 0; k < kPictureCount; ++k) {
         due[k] = Loaded(pictures[k]);
+        photos = photos || pictures[k].photo != nullptr;
+    }
+    if (photos)
+        LoadPhotoDecoding();
     // A drawn photo that does not decode gives way to the next draw from its folder, which takes
-    // its place in the count.
+    // its place in the count; only a photo comes to that.
     do
-        RunJobs(FitJob, due);
+        RunJobs(FitJob, due, photos);
     while (ClaimRound([](int k) { return !g_pictures[k].fitted; }, due));
 }
 

@@ -10,13 +10,19 @@ struct Picture {
     bool fitted;    // to be shown: fitted, even if its copy could not be made and it stays unseen
 };
 
-// Loads File1..File10 (or the fallback path of a value that cannot be read) into pictures[0..9],
-// a bitmap as it is and any other picture as a photo to decode once fitted. Returns the image
-// count: the pictures loaded, never below 2.
-int LoadImageSet(Picture pictures[]);
+// The cores this process may run on: how many pictures load and fit at once.
+int ProcessorCores();
 
-// Fits each loaded picture to its share of a screen shared by imageCount pictures.
-void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount);
+// Loads File1..File10 (or the fallback path of a value that cannot be read) into pictures[0..9],
+// a file as it is named and a folder's picture as drawn, a bitmap as it is and any other picture
+// as a photo to decode once fitted; on up to `workers` threads at once. Returns the image count:
+// the pictures loaded, never below 2.
+int LoadImageSet(Picture pictures[], int workers);
+
+// Fits each loaded picture to its share of a screen shared by imageCount pictures, on up to
+// `workers` threads at once; a drawn photo that does not decode gives way to the next draw.
+void FitImageSet(Picture pictures[], int screenWidth, int screenHeight, int imageCount,
+                 int workers);
 
 // Sets the picture's cx, cy and gives it a bitmap of exactly that size: an oversized bitmap is
 // replaced by a resampled copy, a photo is decoded. If no copy can be made the picture keeps no

@@ -14,10 +14,8 @@
 
 namespace {
 
-// ole32 is loaded with the first photo and kept. COM is started on the display's thread then,
-// once, and ended as the display ends.
+// ole32 is loaded with the first photo and kept. COM runs on each thread that decodes photos.
 HMODULE g_ole32;
-bool g_comStarted;
 
 template <typename Function>
 Function FindInOle32(const char* name)
@@ -39,21 +37,14 @@ bool ReadFromStream(void* file, std::uint64_t offset, void* buffer, std::uint32_
         && SUCCEEDED(stream->Read(buffer, size, &got)) && got == size;
 }
 
-// A display of bitmaps alone never loads ole32 or windowscodecs: only the first photo does.
+// A display of bitmaps alone never loads windowscodecs: only the first photo does.
 IWICImagingFactory* CreateFactory()
 {
-    if (g_ole32 == nullptr)
-        g_ole32 = LoadLibraryA("ole32.dll");
-    const auto startCom = FindInOle32<decltype(&CoInitializeEx)>("CoInitializeEx");
     const auto create = FindInOle32<decltype(&CoCreateInstance)>("CoCreateInstance");
-    if (startCom == nullptr || create == nullptr)
-        return nullptr;
-    // A thread that already runs COM in another model keeps it, and nothing is to be ended.
-    if (!g_comStarted)
-        g_comStarted = SUCCEEDED(startCom(nullptr, COINIT_APARTMENTTHREADED));
     IWICImagingFactory* factory = nullptr;
-    create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-           reinterpret_cast<void**>(&factory));
+    if (create != nullptr)
+        create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+               reinterpret_cast<void**>(&factory));
     return factory;
 }
 
@@ -189,10 +180,23 @@ bool FitPhoto(Picture& picture, int screenWidth, int screenHeight, int imageCoun
     return picture.bitmap != nullptr;
 }
 
-void EndPhotoDecoding()
+void LoadPhotoDecoding()
+{
+    if (g_ole32 == nullptr)
+        g_ole32 = LoadLibraryA("ole32.dll");
+}
+
+bool StartPhotoDecoding()
+{
+    const auto startCom = FindInOle32<decltype(&CoInitializeEx)>("CoInitializeEx");
+    // A worker keeps no window and pumps no messages: the multithreaded apartment. A thread that
+    // already runs COM in another model keeps it, and nothing is to be ended.
+    return startCom != nullptr && SUCCEEDED(startCom(nullptr, COINIT_MULTITHREADED));
+}
+
+void EndPhotoDecoding(bool started)
 {
     const auto endCom = FindInOle32<decltype(&CoUninitialize)>("CoUninitialize");
-    if (g_comStarted && endCom != nullptr)
+    if (started && endCom != nullptr)
         endCom();
-    g_comStarted = false;
 }

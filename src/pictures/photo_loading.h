@@ -14,5 +14,12 @@ void* OpenPhoto(const char* path);
 // empty, when it cannot be decoded.
 bool FitPhoto(Picture& picture, int screenWidth, int screenHeight, int imageCount);
 
-// Ends COM on this thread if decoding a photo started it; the display calls it as it ends.
-void EndPhotoDecoding();
+// Loads COM's library for decoding photos, once; the display's thread calls it before any worker
+// decodes one, so that a display of bitmaps alone never loads it.
+void LoadPhotoDecoding();
+
+// Starts COM on the calling thread, which will decode photos; returns whether it is to be ended.
+bool StartPhotoDecoding();
+
+// Ends COM on the calling thread if StartPhotoDecoding started it there.
+void EndPhotoDecoding(bool started);

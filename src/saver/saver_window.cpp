@@ -2,7 +2,6 @@
 #include "saver/saver_window.h"
 
 #include "pictures/image_loading.h"
-#include "pictures/photo_loading.h"
 #include "saver/dismiss_rule.h"
 #include "saver/frame_painting.h"
 #include "saver/motion.h"
@@ -72,8 +71,9 @@ void KeepSizeOnDpiChange(HWND window)
 void LayOutPictures()
 {
     Picture pictures[kSlotCount] = {};
-    g_saver.imageCount = LoadImageSet(pictures);
-    FitImageSet(pictures, g_saver.screenWidth, g_saver.screenHeight, g_saver.imageCount);
+    const int workers = ProcessorCores();
+    g_saver.imageCount = LoadImageSet(pictures, workers);
+    FitImageSet(pictures, g_saver.screenWidth, g_saver.screenHeight, g_saver.imageCount, workers);
     for (int i = 0; i < kSlotCount; ++i) {
         if (!pictures[i].fitted)
             continue;
@@ -138,7 +138,6 @@ INT_PTR EndDisplay(HWND window)
 {
     DismissSaver(window);
     DeleteSlotBitmaps();
-    EndPhotoDecoding();
     return TRUE;
 }
 

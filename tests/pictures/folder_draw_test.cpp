@@ -1,6 +1,7 @@
 // Pictures drawn from folder trees: which entries count, distinct and even draws, and the bounds
-// that hold whatever the tree.
+// that hold whatever the tree; and how many pictures load at once.
 #include "pictures/folder_draw.h"
+#include "pictures/worker_count.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +203,14 @@ TEST(FolderDraws, TheWalkEndsWithinItsEntriesTimeAndDepthAndLeavesTimeForEveryFo
         EXPECT_TRUE(row.name[0] == 'd' || g_fields[0].candidateCount == kDrawCandidates)
             << row.name;
     }
+}
+
+TEST(WorkerCount, AsManyAsTheCoresAndNeverMoreThanThePictures)
+{
+    const int rows[][3] = {{2, 10, 2}, {16, 3, 3}, {1, 10, 1}, {4, 4, 4}, {0, 5, 1}, {-1, 5, 1},
+                           {8, 0, 0}};
+    for (const auto& row : rows)
+        EXPECT_EQ(row[2], WorkerCount(row[0], row[1])) << row[0] << " cores, " << row[1];
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 // black, bad files left out, bitmaps alone never loading the imaging component; and folders, from
 // which each field draws a picture of its own, within bounds, whatever the tree.
 #include "pictures/image_loading.h"
-#include "pictures/photo_loading.h"
 #include "scratch.h"
 
 #include <windows.h>
 #include <objbase.h>
+#include <tlhelp32.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
@@ -96,8 +96,9 @@ void WritePicture(const ComPtr<IWICImagingFactory>& factory, const std::string& 
                         + char(orientation) + std::string(7, '\0') + jpeg.substr(2));
 }
 
-// What a picture shows: "empty", or its bitmap's size and the letters at its quadrants' centres.
-std::string Seen(const Picture& picture)
+// What a picture shows: "empty", or its bitmap's size and the letters at its quadrants' centres;
+// with `whole`, a digest of all its pixels too.
+std::string Seen(const Picture& picture, bool whole)
 {
     BITMAP size = {};
     if (picture.bitmap == nullptr || !GetObjectA(picture.bitmap, sizeof size, &size))
@@ -111,27 +112,57 @@ std::string Seen(const Picture& picture)
         seen += kLetters[std::find(std::begin(kShown), std::end(kShown), pixel) - kShown];
     }
     SelectObject(memory, original);
+    BITMAPINFO format = {};
+    format.bmiHeader = {sizeof format.bmiHeader, size.bmWidth, -size.bmHeight, 1, 32, BI_RGB, 0, 0,
+                        0, 0, 0};
+    std::vector<std::uint32_t> pixels(size.bmWidth * size.bmHeight);
+    if (whole && GetDIBits(memory, static_cast<HBITMAP>(picture.bitmap), 0, size.bmHeight,
+                           pixels.data(), &format, DIB_RGB_COLORS)) {
+        std::uint64_t digest = 14695981039346656037u;   // FNV-1a
+        for (const std::uint32_t pixel : pixels)
+            digest = (digest ^ pixel) * 1099511628211u;
+        seen += " " + std::to_string(digest);
+    }
     DeleteDC(memory);
     return seen;
 }
 
-// Lays out the scratch folder's `files` as File1.. on a 512x384 screen; returns what each
-// picture shows, and releases them.
-std::vector<std::string> LayOut(const std::vector<std::string>& files)
+// Lays out `files` (in the scratch folder unless a full path; "" is an empty field) as File1..
+// on a 512x384 screen, on up to `workers` threads; returns what each picture shows, with
+// `whole` to the pixel, and releases them.
+std::vector<std::string> LayOut(const std::vector<std::string>& files, int workers = 4,
+                                bool whole = false)
 {
     std::vector<std::string> paths;
     for (const std::string& file : files)
-        paths.push_back(ScratchFolder() + "\\" + file);
+        paths.push_back(file.empty() || file[1] == ':' ? file : ScratchFolder() + "\\" + file);
     StorePictures(paths);
     Picture pictures[10];
-    FitImageSet(pictures, 512, 384, LoadImageSet(pictures));
+    FitImageSet(pictures, 512, 384, LoadImageSet(pictures, workers), workers);
     std::vector<std::string> seen;
     for (int i = 0; i < 10; ++i) {
         if (i < int(files.size()))
-            seen.push_back(files[i] + ": " + Seen(pictures[i]));
+            seen.push_back(files[i] + ": " + Seen(pictures[i], whole));
         ReleaseBitmap(pictures[i].bitmap);
     }
     return seen;
+}
+
+// What lives in this process: its threads, its handles (which Wine does not count) and the GDI
+// objects it could still make.
+std::string Alive()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 thread = {};
+    thread.dwSize = sizeof thread;
+    int threads = 0;
+    for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+        threads += thread.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    DWORD handles = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handles);
+    return std::to_string(threads) + " threads, " + std::to_string(handles) + " handles, "
+        + std::to_string(FreeGdiObjects()) + " GDI objects free";
 }
 
 }  // namespace
@@ -184,8 +215,24 @@ TEST(LoadImageSet, DecodesEachKindUprightToItsFittedSizeAndLeavesBadFilesOut)
                                         "huge.png: empty", "huge.jpg: empty",
                                         "photo.jpg: 256x192 1234"}),
               LayOut({"folder.jpg", "corrupt.png", "huge.png", "huge.jpg", "photo.jpg"}));
-    EndPhotoDecoding();
+
+    // One after another or on workers side by side, each slot gets the same picture to the pixel,
+    // and nothing is left: bitmaps run-length encoded and of one bit, a photo of each kind, a
+    // turned one, a damaged one, a missing file and an empty field.
+    char program[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, program, sizeof program);
+    const std::string samples = std::filesystem::path(program).parent_path().parent_path().string()
+        + "\\samples\\";
+    const std::vector<std::string> mixed = {samples + "3.bmp", samples + "6.bmp", "photo.jpg",
+                                            "alpha.png", "first frame.gif", "scan.tif",
+                                            "turned.jpg", "truncated.jpg", "missing.bmp", ""};
+    const std::string before = Alive();
+    const std::vector<std::string> oneByOne = LayOut(mixed, 1, true);
+    EXPECT_EQ(oneByOne, LayOut(mixed, 4, true));
+    EXPECT_EQ("photo.jpg: 128x96 1234", oneByOne[2].substr(0, oneByOne[2].rfind(' ')));
+    EXPECT_EQ(before, Alive());
 }
+
 
 // What the fields show, each field's name left out, in order.
 std::multiset<std::string> Shown(const std::vector<std::string>& fields)
@@ -255,7 +302,6 @@ TEST(LoadImageSet, FolderFieldsDrawPicturesOfTheirOwnFromTheirTreesWithinBounds)
         drawn.insert(*Shown({"many"}).begin());
     }
     EXPECT_LT(1u, drawn.size()) << "the same draw at every start";
-    EndPhotoDecoding();
 }
 
 TEST(LoadImageSet, AFolderThatLinksBackToItselfEndsWithinTheBoundsOfTheWalk)
@@ -280,4 +326,16 @@ TEST(LoadImageSet, AFolderThatLinksBackToItselfEndsWithinTheBoundsOfTheWalk)
     EXPECT_EQ("loop: 17x10 cccc", shown[0]);
     for (const std::string& seen : shown)   // the same file by another path, under Wine
         EXPECT_TRUE(seen == shown[0] || seen == "loop: empty") << seen;
+}
+
+TEST(FitImage, ACopyThatCannotBeMadeLeavesThePictureEmptyAndTheOriginalDeleted)
+{
+    DeleteObject(CopyImage(CreateBitmap(8, 8, 1, 32, nullptr), IMAGE_BITMAP, 4, 4,
+                           LR_COPYDELETEORG));   // what the first copy sets up stays out
+    const int freeBefore = FreeGdiObjects();
+    static Picture picture;
+    picture.bitmap = CreateBitmap(400, 300, 1, 32, nullptr);
+    FreeGdiObjects([] { FitImage(picture, 100, 100, 2); });
+    EXPECT_EQ(nullptr, picture.bitmap);
+    EXPECT_EQ(freeBefore, FreeGdiObjects()) << "the original bitmap must not leak";
 }

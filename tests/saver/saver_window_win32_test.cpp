@@ -1,6 +1,5 @@
 // The display run in this process: cursor, layout, ticks, z-order, desk changes, erases, GDI.
 #include "res/resource.h"
-#include "pictures/image_loading.h"
 #include "saver/saver_state.h"
 #include "saver/saver_window.h"
 #include "scratch.h"
@@ -17,20 +16,6 @@
 #include <vector>
 
 namespace {
-
-// How many more GDI objects this process can make; a leak shows as a smaller number. Runs
-// `whileNoneFree` while all of them are taken.
-int FreeGdiObjects(void (*whileNoneFree)() = nullptr)
-{
-    std::vector<HRGN> made;
-    for (HRGN region; (region = CreateRectRgn(0, 0, 1, 1)) != nullptr;)
-        made.push_back(region);
-    if (whileNoneFree != nullptr)
-        whileNoneFree();
-    for (HRGN region : made)
-        DeleteObject(region);
-    return static_cast<int>(made.size());
-}
 
 int CursorCount()
 {
@@ -241,16 +226,4 @@ TEST(SaverWindow, StaysOnTopAndCoversEachNewDeskAtOnceErasesOnlyThenAndNeverEnds
     EXPECT_EQ(RGB(255, 255, 255), g_mark) << "a later erase blackened the mark";
     EXPECT_EQ("the change first, 20 more: stayed; the move first: stayed; 20 more: stayed; "
               "21 more: ended; ", g_moves);
-}
-
-TEST(FitImage, ACopyThatCannotBeMadeLeavesTheSlotEmptyAndTheOriginalDeleted)
-{
-    DeleteObject(CopyImage(CreateBitmap(8, 8, 1, 32, nullptr), IMAGE_BITMAP, 4, 4,
-                           LR_COPYDELETEORG));   // what the first copy sets up stays out
-    const int freeBefore = FreeGdiObjects();
-    static Picture picture;
-    picture.bitmap = CreateBitmap(400, 300, 1, 32, nullptr);
-    FreeGdiObjects([] { FitImage(picture, 100, 100, 2); });
-    EXPECT_EQ(nullptr, picture.bitmap);
-    EXPECT_EQ(freeBefore, FreeGdiObjects()) << "the original bitmap must not leak";
 }
