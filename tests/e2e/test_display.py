@@ -69,11 +69,10 @@ def test_each_entry_shows_its_picture_at_its_fitted_size(wine, display, tmp_path
 
 def judge_sizes(wine, framed, solid, keep, drawn=()):
     """Every capture shows exactly the framed pictures, {(border, inner): size}, and the solid
-    ones, {colour: size}, each once at its size. A picture that a touch has just turned leaves
-    its vacated edge for that tick: a framed one's inner box never shows it, a solid one may be a
-    pixel wider and taller then, and a real trail, which grows from tick to tick, still fails.
-    The framed pictures `drawn` may lie under later ones: never larger than their size, and at it
-    wherever no other picture comes within 3 pixels."""
+    ones, {colour: size}, each once at its size. A touch that turns a picture leaves its vacated
+    edge for that tick, outside a framed one's inner box: a solid one may be a pixel larger then,
+    but no more, as a trail grows. A picture `drawn` may lie under later ones: no larger than its
+    size, and at it wherever no other picture comes within 3 pixels."""
     sizes = {inner: (width - 2, height - 2) for (_, inner), (width, height) in framed.items()}
     sizes.update(solid)
     colours = {colour for pair in framed for colour in pair} | set(sizes)
@@ -97,11 +96,10 @@ def judge_sizes(wine, framed, solid, keep, drawn=()):
 
 
 def test_folder_fields_each_show_a_picture_of_their_own_beside_a_file(wine, display, tmp_path):
-    """Five load: on 1280x1024 a share is 256x204, and a picture beyond it is halved to fit
-    640x512. Three fields name a tree of four pictures, a fourth names one of them directly: the
-    three draw the other three, whatever the seed. Hidden entries and other files never show.
-    None of the drawn three is as large as another both ways, so none can hide another; the
-    files come last, and smaller, so that nothing hides a side of them."""
+    """Five load: a share of 1280x1024 is 256x204; beyond it a picture is halved to fit 640x512.
+    Three fields on a tree of four pictures draw the three that a fourth does not name, whatever
+    the seed, and never a hidden one or another file. None of the three is as large as another
+    both ways, so none hides another; the files come last and smaller, and keep their sides."""
     tree = f"{tmp_path}/tree"
     framed_bmp(f"{tree}/sub/deeper/wide.bmp", (1200, 240), BLUE, edge=2)
     framed_bmp(f"{tree}/sub/square.bmp", (140, 140), GREEN)

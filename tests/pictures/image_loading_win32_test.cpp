@@ -306,9 +306,8 @@ TEST(LoadImageSet, FolderFieldsDrawPicturesOfTheirOwnFromTheirTreesWithinBounds)
 
 TEST(LoadImageSet, AFolderThatLinksBackToItselfEndsWithinTheBoundsOfTheWalk)
 {
-    // Windows lists a link as a reparse point, which the walk never follows; Wine lists a Unix
-    // link as a plain folder. Two links make the tree double at every level, down to the longest
-    // path: only the bounds of the walk end it.
+    // Windows lists a link as a reparse point, never followed; Wine a Unix link as a folder. Two
+    // make the tree double at every level down to the longest path: only the walk's bounds end it.
     const std::string loop = ScratchFolder() + "\\loop";
     std::filesystem::create_directory(loop);
     ASSERT_TRUE(WriteBitmap(loop + "\\7.bmp", 17, 10));
