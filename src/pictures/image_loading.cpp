@@ -105,12 +105,13 @@ void RunJobs(void (*job)(int), const bool due[kPictureCount], bool decodesPhotos
         CloseHandle(workers[i]);
 }
 
-// Marks the fields for which `wanted` holds and which have a path left to try; false if none.
+// Marks the fields for which `wanted` holds and which have a path left to try; false if none. An
+// empty field has nothing to load, and starts no worker.
 bool ClaimRound(bool (*wanted)(int k), bool due[kPictureCount])
 {
     bool any = false;
     for (const int k : g_claimOrder) {
-        due[k] = wanted(k) && (g_paths[k] = ClaimPath(g_fields, k)) != nullptr;
+        due[k] = wanted(k) && (g_paths[k] = ClaimPath(g_fields, k)) != nullptr && *g_paths[k];
         any = any || due[k];
     }
     return any;
