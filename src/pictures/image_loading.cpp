@@ -81,8 +81,9 @@ DWORD WINAPI Work(void* shared)
     return 0;
 }
 
-// Runs `job` for each field marked in `due` on as many workers as there are cores and fields, and
-// returns once every one has ended. If no thread can be started, this one does the work.
+// Runs `job` for each field marked in `due` on as many workers as there are cores and fields, this
+// thread one of them, and returns once every one has ended. A thread that cannot be started leaves
+// its share to the others; on one core nothing but this thread works.
 void RunJobs(void (*job)(int), const bool due[kPictureCount], bool decodesPhotos = false)
 {
     Round round = {job, decodesPhotos, {}, 0, 0};
@@ -92,14 +93,13 @@ void RunJobs(void (*job)(int), const bool due[kPictureCount], bool decodesPhotos
     }
     HANDLE workers[kPictureCount];
     int started = 0;
-    for (const int wanted = WorkerCount(g_workers, round.count); started < wanted; ++started) {
+    for (const int others = WorkerCount(g_workers, round.count) - 1; started < others; ++started) {
         workers[started] = CreateThread(nullptr, 0, Work, &round, 0, nullptr);
         if (workers[started] == nullptr)
             break;
     }
-    if (started == 0)
-        Work(&round);
-    else
+    Work(&round);
+    if (started > 0)
         WaitForMultipleObjects(started, workers, TRUE, INFINITE);
     for (int i = 0; i < started; ++i)
         CloseHandle(workers[i]);
