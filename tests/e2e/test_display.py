@@ -72,15 +72,17 @@ def judge_sizes(wine, framed, solid, keep, drawn=()):
     ones, {colour: size}, each once at its size. A touch that turns a picture leaves its vacated
     edge for that tick, outside a framed one's inner box: a solid one may be a pixel larger then,
     but no more, as a trail grows. A picture `drawn` may lie under later ones: no larger than its
-    size, and at it wherever no other picture comes within 3 pixels."""
+    size, and at it wherever it lies apart."""
     sizes = {inner: (width - 2, height - 2) for (_, inner), (width, height) in framed.items()}
     sizes.update(solid)
     colours = {colour for pair in framed for colour in pair} | set(sizes)
 
+    # What a later picture covers of an earlier one shows as its own, then as its frame's black,
+    # up to 3 pixels beyond it: the inner part of one that lies apart keeps 5 pixels from others.
     def apart(pair, found):
-        left, top, width, height = found[pair[0]][:4]
-        return all(x + w + 3 <= left or left + width + 3 <= x or y + h + 3 <= top
-                   or top + height + 3 <= y
+        left, top, width, height = found[pair[1]][:4]
+        return all(x + w + 5 <= left or left + width + 5 <= x or y + h + 5 <= top
+                   or top + height + 5 <= y
                    for other in framed if other != pair for x, y, w, h, _ in [found[other[0]]])
 
     def fault(found):
