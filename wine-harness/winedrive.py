@@ -2,6 +2,7 @@
 start them, point, type, read the screen. The run command, the benchmark and the tests share it."""
 
 import os
+import re
 import signal
 import subprocess
 import tempfile
@@ -56,6 +57,9 @@ class Program:
         except subprocess.TimeoutExpired:
             return None
 
+    def __del__(self):
+        os.unlink(self.log.name)   # nothing of a run is left in the temporary folder
+
     def output(self):
         with open(self.log.name, errors="replace") as f:
             return f.read()
@@ -83,7 +87,21 @@ class Session:
         self.prefix = self.env["WINEPREFIX"]
 
     def start(self, *command):
+        """Starts a program once no earlier copy of it is left in Wine. A copy whose Unix process
+        has ended can stay listed by the wineserver a moment longer, and with it what it held open,
+        such as a single-instance mutex that would make the new copy exit at once."""
+        image = os.path.basename(command[0].replace("\\", "/")).lower()
+        if not wait_until(lambda: image not in self.processes(), 15):
+            raise RuntimeError(f"an earlier {image} still runs in Wine")
         return Program(self, *command)
+
+    def processes(self):
+        """The image names, in lower case, of the Windows processes that Wine runs."""
+        listing = Program(self, "winedbg", "--command", "info proc")
+        if listing.wait(30) is None:
+            listing.kill()
+            raise RuntimeError("winedbg did not list the processes within 30 s")
+        return [name.lower() for name in re.findall(r"'([^']+)'", listing.output())]
 
     def run(self, *command, timeout=60):
         """Runs a Windows program to its end and returns its exit code."""
