@@ -294,11 +294,17 @@ TEST(LoadImageSet, FolderFieldsDrawPicturesOfTheirOwnFromTheirTreesWithinBounds)
               Shown({"pair", "pair\\", "PAIR"}));
     EXPECT_EQ(std::multiset<std::string>({no, no, no}), Shown({"bad", "bad", "bad"}));
     EXPECT_EQ(std::multiset<std::string>({no}), Shown({"tree\\empty"}));
-    // Whichever comes first, a damaged draw gives way to the next, and draws differ by start.
+    // Whichever comes first, a damaged draw gives way to the next, and draws differ by start. The
+    // next draw counts as a file does: six pictures halve the 200x10 ones, five would not.
+    for (const char* wide : {"1", "2", "3", "4"})
+        bitmap("wide\\" + std::string(wide) + ".bmp", 200);
+    const std::string halved = "100x5 cccc";
     std::set<std::string> drawn;
     for (int start = 0; start < 8; ++start) {
-        EXPECT_EQ(std::multiset<std::string>({"14x10 cccc", "14x10 cccc"}),
-                  Shown({"unread", "undecoded"})) << "start " << start;
+        EXPECT_EQ(std::multiset<std::string>({"14x10 cccc", "14x10 cccc", halved, halved, halved,
+                                              halved}),
+                  Shown({"unread", "undecoded", "wide\\1.bmp", "wide\\2.bmp", "wide\\3.bmp",
+                         "wide\\4.bmp"})) << "start " << start;
         drawn.insert(*Shown({"many"}).begin());
     }
     EXPECT_LT(1u, drawn.size()) << "the same draw at every start";
