@@ -91,6 +91,8 @@ class Session:
         has ended can stay listed by the wineserver a moment longer, and with it what it held open,
         such as a single-instance mutex that would make the new copy exit at once."""
         image = os.path.basename(command[0].replace("\\", "/")).lower()
+        if "." not in image:
+            image += ".exe"   # as Wine lists `reg` or `msiexec`
         if not wait_until(lambda: image not in self.processes(), 15):
             raise RuntimeError(f"an earlier {image} still runs in Wine")
         return Program(self, *command)
